@@ -1,0 +1,71 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "workflow/form_fields.h"
+#include "workflow/notice.h"
+#include "workflow/transfer.h"
+
+namespace marlowin::testing {
+
+/// The form's fields in memory; counts reads so tests can see that checks read afresh.
+class MemoryForm : public FormFields {
+public:
+    std::string read(Field field) const override {
+        ++reads[field];
+        if (on_read) {
+            on_read(field);
+        }
+        return values.at(field);
+    }
+    void write(Field field, std::string text) override { values[field] = std::move(text); }
+
+    std::map<Field, std::string> values{{Field::Text1, ""}, {Field::Text2, ""}, {Field::Text3, ""}};
+    mutable std::map<Field, int> reads;
+    std::function<void(Field)> on_read;  ///< lets a test fail or change a field mid-action
+};
+
+/// Records every notice in order; a hook runs while a notice is "open".
+class RecordingNotices : public NoticeSink {
+public:
+    void show(Notice notice) override {
+        shown.push_back(notice);
+        if (while_open) {
+            while_open(notice);
+        }
+    }
+    std::vector<Notice> shown;
+    std::function<void(Notice)> while_open;
+};
+
+/// Plays back one scripted answer per call: a document, or an exception.
+class ScriptedTransfer : public Transfer {
+public:
+    void set_protocol(Protocol protocol) override { protocols.push_back(protocol); }
+    std::string open_url(const std::string& address) override {
+        addresses.push_back(address);
+        if (protocols.empty()) {
+            throw std::logic_error("open_url called before the protocol was set");
+        }
+        auto answer = std::move(answers.at(addresses.size() - 1));
+        return answer();
+    }
+    void will_return(std::string document) {
+        answers.emplace_back([document = std::move(document)] { return document; });
+    }
+    template <typename E>
+    void will_throw(E error) {
+        answers.emplace_back([error]() -> std::string { throw error; });
+    }
+
+    std::vector<Protocol> protocols;
+    std::vector<std::string> addresses;
+    std::vector<std::function<std::string()>> answers;
+};
+
+}  // namespace marlowin::testing
