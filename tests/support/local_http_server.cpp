@@ -1,0 +1,198 @@
+#include "tests/support/local_http_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+
+namespace marlowin::testing {
+
+namespace {
+
+int listen_on_loopback(int& port, int backlog) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        throw std::runtime_error("socket failed");
+    }
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, backlog) != 0) {
+        ::close(fd);
+        throw std::runtime_error("bind/listen on 127.0.0.1 failed");
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool read_request(int fd, HttpRequest& request) {
+    std::string buffer;
+    char chunk[4096];
+    while (buffer.find("\r\n\r\n") == std::string::npos) {
+        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0) {
+            return false;
+        }
+        buffer.append(chunk, static_cast<std::size_t>(n));
+        if (buffer.size() > (1 << 20)) {
+            return false;
+        }
+    }
+    const std::size_t line_end = buffer.find("\r\n");
+    const std::string line = buffer.substr(0, line_end);
+    const std::size_t sp1 = line.find(' ');
+    const std::size_t sp2 = line.find(' ', sp1 + 1);
+    request.method = line.substr(0, sp1);
+    request.target = line.substr(sp1 + 1, sp2 - sp1 - 1);
+    std::size_t pos = line_end + 2;
+    while (pos < buffer.size()) {
+        const std::size_t end = buffer.find("\r\n", pos);
+        if (end == pos || end == std::string::npos) {
+            break;
+        }
+        const std::string header = buffer.substr(pos, end - pos);
+        const std::size_t colon = header.find(':');
+        if (colon != std::string::npos) {
+            std::size_t value_start = colon + 1;
+            while (value_start < header.size() && header[value_start] == ' ') {
+                ++value_start;
+            }
+            request.headers[lower(header.substr(0, colon))] = header.substr(value_start);
+        }
+        pos = end + 2;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Connection::send(std::string_view bytes) {
+    while (!bytes.empty()) {
+        if (server_.stopping_) {
+            return false;
+        }
+        const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool Connection::respond(int status, std::string_view body, std::string_view content_type,
+                         std::string_view extra_headers) {
+    std::string head = "HTTP/1.1 " + std::to_string(status) + " Status\r\n";
+    if (!content_type.empty()) {
+        head += "Content-Type: " + std::string(content_type) + "\r\n";
+    }
+    head += extra_headers;
+    head += "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
+    return send(head) && send(body);
+}
+
+bool Connection::wait(std::chrono::milliseconds duration) {
+    std::unique_lock lock(server_.mutex_);
+    return !server_.stopped_.wait_for(lock, duration, [&] { return server_.stopping_.load(); });
+}
+
+void Connection::reset() {
+    const linger hard{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    ::shutdown(fd_, SHUT_RDWR);
+}
+
+LocalHttpServer::LocalHttpServer(Handler handler) : handler_(std::move(handler)) {
+    listen_fd_ = listen_on_loopback(port_, 64);
+    acceptor_ = std::thread([this] { accept_loop(); });
+}
+
+LocalHttpServer::~LocalHttpServer() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        for (const int fd : open_fds_) {
+            ::shutdown(fd, SHUT_RDWR);
+        }
+    }
+    stopped_.notify_all();
+    ::shutdown(listen_fd_, SHUT_RDWR);
+    acceptor_.join();
+    for (auto& worker : workers_) {
+        worker.join();
+    }
+    ::close(listen_fd_);
+}
+
+std::string LocalHttpServer::url(std::string_view path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+}
+
+void LocalHttpServer::accept_loop() {
+    while (!stopping_) {
+        pollfd waiting{listen_fd_, POLLIN, 0};
+        if (::poll(&waiting, 1, 100) <= 0) {
+            continue;
+        }
+        const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        std::lock_guard lock(mutex_);
+        if (stopping_) {
+            ::close(fd);
+            break;
+        }
+        open_fds_.push_back(fd);
+        workers_.emplace_back([this, fd] { serve(fd); });
+    }
+}
+
+void LocalHttpServer::serve(int fd) {
+    HttpRequest request;
+    if (read_request(fd, request)) {
+        ++requests_;
+        Connection connection(fd, *this);
+        handler_(request, connection);
+    }
+    std::lock_guard lock(mutex_);
+    open_fds_.erase(std::remove(open_fds_.begin(), open_fds_.end(), fd), open_fds_.end());
+    ::close(fd);
+}
+
+int refused_port() {
+    int port = 0;
+    const int fd = listen_on_loopback(port, 1);
+    ::close(fd);
+    return port;
+}
+
+SilentServer::SilentServer() { fd_ = listen_on_loopback(port_, 16); }
+
+SilentServer::~SilentServer() { ::close(fd_); }
+
+std::string SilentServer::url() const {
+    return "http://127.0.0.1:" + std::to_string(port_) + "/";
+}
+
+}  // namespace marlowin::testing

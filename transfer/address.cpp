@@ -1,0 +1,178 @@
+#include "transfer/address.h"
+
+#include <curl/curl.h>
+#include <unicode/uidna.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "transfer/error_descriptions.h"
+#include "workflow/transfer_error.h"
+
+namespace marlowin {
+
+namespace {
+
+constexpr bool is_c0_or_space(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+constexpr bool is_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+constexpr char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+[[noreturn]] void malformed(std::string_view typed, std::string_view why) {
+    throw TransferError(CURLE_URL_MALFORMAT, describe_curl_error(CURLE_URL_MALFORMAT),
+                        std::string(why) + ": \"" + std::string(typed) + "\"");
+}
+
+// The scheme, when the text starts with one: letters, digits, '+', '-', '.', then ':'. A
+// "name:digits" followed by nothing, '/', '?' or '#' is a host and port, not a scheme.
+std::string_view scheme_of(std::string_view text) {
+    if (text.empty() || !is_alpha(text[0])) {
+        return {};
+    }
+    std::size_t i = 1;
+    while (i < text.size() && (is_alpha(text[i]) || is_digit(text[i]) || text[i] == '+' ||
+                               text[i] == '-' || text[i] == '.')) {
+        ++i;
+    }
+    if (i >= text.size() || text[i] != ':') {
+        return {};
+    }
+    std::size_t j = i + 1;
+    while (j < text.size() && is_digit(text[j])) {
+        ++j;
+    }
+    if (j > i + 1 && (j == text.size() || text[j] == '/' || text[j] == '?' || text[j] == '#')) {
+        return {};
+    }
+    return text.substr(0, i);
+}
+
+std::string host_to_ascii(std::string_view host, std::string_view typed) {
+    if (std::all_of(host.begin(), host.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return std::string(host);
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    struct IdnaCloser {
+        void operator()(UIDNA* idna) const { uidna_close(idna); }
+    };
+    const std::unique_ptr<UIDNA, IdnaCloser> idna(uidna_openUTS46(
+        UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII, &status));
+    if (U_FAILURE(status)) {
+        malformed(typed, "IDNA is not available");
+    }
+    std::string out(host.size() * 4 + 64, '\0');
+    UIDNAInfo info = UIDNA_INFO_INITIALIZER;
+    const int32_t length =
+        uidna_nameToASCII_UTF8(idna.get(), host.data(), static_cast<int32_t>(host.size()),
+                               out.data(), static_cast<int32_t>(out.size()), &info, &status);
+    if (U_FAILURE(status) || info.errors != 0) {
+        malformed(typed, "the host name cannot be converted to ASCII");
+    }
+    out.resize(static_cast<std::size_t>(length));
+    return out;
+}
+
+// Percent-encodes what a server would not take raw: controls, space, quotes, angle brackets,
+// backquote, braces and every non-ASCII byte. An existing %XX stays as it is.
+void append_encoded(std::string& out, std::string_view part, bool query) {
+    constexpr std::array<char, 16> kHex = {'0', '1', '2', '3', '4', '5', '6', '7',
+                                           '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
+    for (const char c : part) {
+        const auto b = static_cast<unsigned char>(c);
+        const bool encode = b <= 0x20 || b >= 0x7F || c == '"' || c == '<' || c == '>' ||
+                            (query ? c == '\'' : (c == '`' || c == '{' || c == '}'));
+        if (encode) {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+}
+
+}  // namespace
+
+std::string normalize_address(std::string_view typed) {
+    std::string_view text = typed;
+    while (!text.empty() && is_c0_or_space(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && is_c0_or_space(text.back())) {
+        text.remove_suffix(1);
+    }
+    std::string cleaned;
+    cleaned.reserve(text.size());
+    for (const char c : text) {
+        if (c != '\t' && c != '\n' && c != '\r') {
+            cleaned += c;
+        }
+    }
+    if (cleaned.empty()) {
+        malformed(typed, "empty address");
+    }
+
+    std::string scheme(scheme_of(cleaned));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), to_lower);
+    std::string_view rest = cleaned;
+    if (scheme.empty()) {
+        scheme = "http";
+    } else {
+        rest.remove_prefix(scheme.size() + 1);
+        if (scheme != "http" && scheme != "https") {
+            throw TransferError(CURLE_UNSUPPORTED_PROTOCOL,
+                                describe_curl_error(CURLE_UNSUPPORTED_PROTOCOL),
+                                "scheme \"" + scheme + "\" in \"" + std::string(typed) + "\"");
+        }
+    }
+    // Any run of slashes (or backslashes) after the scheme introduces the host.
+    while (!rest.empty() && (rest.front() == '/' || rest.front() == '\\')) {
+        rest.remove_prefix(1);
+    }
+    const std::size_t authority_end = rest.find_first_of("/\\?#");
+    std::string_view authority = rest.substr(0, authority_end);
+    std::string_view tail =
+        authority_end == std::string_view::npos ? std::string_view() : rest.substr(authority_end);
+
+    std::string_view userinfo;
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        userinfo = authority.substr(0, at + 1);
+        authority.remove_prefix(at + 1);
+    }
+    std::string_view host = authority;
+    std::string_view port;
+    if (!host.starts_with('[')) {
+        if (const std::size_t colon = host.rfind(':'); colon != std::string_view::npos) {
+            port = host.substr(colon);
+            host = host.substr(0, colon);
+        }
+    }
+    if (host.empty()) {
+        malformed(typed, "no host");
+    }
+
+    std::string url = scheme + "://";
+    append_encoded(url, userinfo, false);
+    url += host_to_ascii(host, typed);
+    url += port;
+    if (tail.empty() || (tail.front() != '/' && tail.front() != '\\')) {
+        url += '/';
+    }
+    // The fragment is never sent.
+    tail = tail.substr(0, tail.find('#'));
+    const std::size_t query_at = tail.find('?');
+    std::string path(tail.substr(0, query_at));
+    std::replace(path.begin(), path.end(), '\\', '/');
+    append_encoded(url, path, false);
+    if (query_at != std::string_view::npos) {
+        append_encoded(url, tail.substr(query_at), true);
+    }
+    return url;
+}
+
+}  // namespace marlowin

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace marlowin {
+
+/**
+ * Turns typed text into the URL to request, leniently, as a browser's address bar does:
+ * surrounding spaces and control characters are dropped, tabs and line breaks inside are
+ * removed, "http://" is assumed without a scheme (also for "host:port"), backslashes count as
+ * slashes, a non-ASCII host name is converted to its ASCII (IDNA) form, and spaces, quotes,
+ * angle brackets and non-ASCII characters in the path and query are percent-encoded as UTF-8.
+ *
+ * Throws TransferError for an address that has nothing to fetch (empty, no host, a bad host
+ * name) and for a scheme other than http and https.
+ */
+[[nodiscard]] std::string normalize_address(std::string_view typed);
+
+}  // namespace marlowin

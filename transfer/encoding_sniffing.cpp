@@ -1,0 +1,337 @@
+#include "transfer/encoding_sniffing.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace marlowin {
+
+namespace {
+
+constexpr std::size_t kPrescanLength = 1024;
+
+constexpr bool is_space(char c) {
+    return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+constexpr bool is_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (to_lower(text[i]) != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct Attribute {
+    std::string name;
+    std::string value;
+};
+
+// Walks the prescan window; running past its end abandons the prescan, as browsers do.
+class Prescanner {
+public:
+    explicit Prescanner(std::string_view bytes) : bytes_(bytes.substr(0, kPrescanLength)) {}
+
+    const Encoding* run() {
+        for (; pos_ < bytes_.size(); ++pos_) {
+            const std::string_view here = bytes_.substr(pos_);
+            if (here.starts_with("<!--")) {
+                // The "--" of "-->" may be those of "<!--" itself.
+                const std::size_t end = bytes_.find("-->", pos_ + 2);
+                if (end == std::string_view::npos) {
+                    return nullptr;
+                }
+                pos_ = end + 2;
+            } else if (starts_with_ignoring_case(here, "<meta") && here.size() > 5 &&
+                       (is_space(here[5]) || here[5] == '/')) {
+                pos_ += 5;
+                bool ran_out = false;
+                if (const Encoding* found = meta_element(ran_out)) {
+                    return found;
+                }
+                if (ran_out) {
+                    return nullptr;
+                }
+            } else if (here.size() > 1 && here[0] == '<' &&
+                       (is_alpha(here[1]) || (here[1] == '/' && here.size() > 2 && is_alpha(here[2])))) {
+                pos_ = skip_to_tag_name_end(pos_ + 1);
+                if (pos_ >= bytes_.size()) {
+                    return nullptr;
+                }
+                Attribute ignored;
+                bool ran_out = false;
+                while (next_attribute(ignored, ran_out)) {
+                }
+                if (ran_out) {
+                    return nullptr;
+                }
+            } else if (here.starts_with("<!") || here.starts_with("</") || here.starts_with("<?")) {
+                const std::size_t end = bytes_.find('>', pos_ + 1);
+                if (end == std::string_view::npos) {
+                    return nullptr;
+                }
+                pos_ = end;
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    std::size_t skip_to_tag_name_end(std::size_t from) const {
+        while (from < bytes_.size() && !is_space(bytes_[from]) && bytes_[from] != '>') {
+            ++from;
+        }
+        return from;
+    }
+
+    // The attributes of a <meta>; returns the encoding it declares in a way that counts.
+    const Encoding* meta_element(bool& ran_out) {
+        std::vector<std::string> seen;
+        bool got_pragma = false;
+        enum class NeedPragma { Unset, Yes, No } need_pragma = NeedPragma::Unset;
+        const Encoding* charset = nullptr;
+
+        Attribute attribute;
+        while (next_attribute(attribute, ran_out)) {
+            if (std::find(seen.begin(), seen.end(), attribute.name) != seen.end()) {
+                continue;
+            }
+            seen.push_back(attribute.name);
+            if (attribute.name == "http-equiv") {
+                got_pragma = got_pragma || attribute.value == "content-type";
+            } else if (attribute.name == "content") {
+                const Encoding* declared = charset_from_meta_content(attribute.value);
+                if (declared != nullptr && charset == nullptr) {
+                    charset = declared;
+                    need_pragma = NeedPragma::Yes;
+                }
+            } else if (attribute.name == "charset") {
+                charset = encoding_for_label(attribute.value);
+                need_pragma = NeedPragma::No;
+            }
+        }
+        if (ran_out || need_pragma == NeedPragma::Unset || charset == nullptr ||
+            (need_pragma == NeedPragma::Yes && !got_pragma)) {
+            return nullptr;
+        }
+        if (charset->name == "UTF-16BE" || charset->name == "UTF-16LE") {
+            return &encoding_named("UTF-8");
+        }
+        if (charset->name == "x-user-defined") {
+            return &encoding_named("windows-1252");
+        }
+        return charset;
+    }
+
+    // Reads one attribute at pos_. False at the end of the tag, or when the window ran out
+    // (then ran_out is set). Names and values are lower-cased, as the prescan compares them.
+    bool next_attribute(Attribute& out, bool& ran_out) {
+        out.name.clear();
+        out.value.clear();
+        const auto at_end = [&] {
+            if (pos_ >= bytes_.size()) {
+                ran_out = true;
+                return true;
+            }
+            return false;
+        };
+        while (!at_end() && (is_space(bytes_[pos_]) || bytes_[pos_] == '/')) {
+            ++pos_;
+        }
+        if (at_end() || bytes_[pos_] == '>') {
+            return false;
+        }
+        // The name.
+        for (;; ++pos_) {
+            if (at_end()) {
+                return false;
+            }
+            const char c = bytes_[pos_];
+            if (c == '=' && !out.name.empty()) {
+                ++pos_;
+                return read_value(out, ran_out);
+            }
+            if (is_space(c)) {
+                break;
+            }
+            if (c == '/' || c == '>') {
+                return true;
+            }
+            out.name += to_lower(c);
+        }
+        // Spaces between the name and a possible '='.
+        while (!at_end() && is_space(bytes_[pos_])) {
+            ++pos_;
+        }
+        if (at_end()) {
+            return false;
+        }
+        if (bytes_[pos_] != '=') {
+            return true;
+        }
+        ++pos_;
+        return read_value(out, ran_out);
+    }
+
+    bool read_value(Attribute& out, bool& ran_out) {
+        const auto at_end = [&] {
+            if (pos_ >= bytes_.size()) {
+                ran_out = true;
+                return true;
+            }
+            return false;
+        };
+        while (!at_end() && is_space(bytes_[pos_])) {
+            ++pos_;
+        }
+        if (at_end()) {
+            return false;
+        }
+        const char first = bytes_[pos_];
+        if (first == '"' || first == '\'') {
+            for (++pos_;; ++pos_) {
+                if (at_end()) {
+                    return false;
+                }
+                if (bytes_[pos_] == first) {
+                    ++pos_;
+                    return true;
+                }
+                out.value += to_lower(bytes_[pos_]);
+            }
+        }
+        if (first == '>') {
+            return true;
+        }
+        for (;; ++pos_) {
+            if (at_end()) {
+                return false;
+            }
+            const char c = bytes_[pos_];
+            if (is_space(c) || c == '>') {
+                return true;
+            }
+            out.value += to_lower(c);
+        }
+    }
+
+    std::string_view bytes_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+std::optional<ByteOrderMark> sniff_byte_order_mark(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        return ByteOrderMark{&encoding_named("UTF-8"), 3};
+    }
+    if (bytes.starts_with("\xFE\xFF")) {
+        return ByteOrderMark{&encoding_named("UTF-16BE"), 2};
+    }
+    if (bytes.starts_with("\xFF\xFE")) {
+        return ByteOrderMark{&encoding_named("UTF-16LE"), 2};
+    }
+    return std::nullopt;
+}
+
+const Encoding* charset_from_content_type(std::string_view content_type) {
+    // Parameters follow the first ';'. Values may be quoted strings with backslash escapes;
+    // the first charset parameter counts.
+    std::size_t pos = content_type.find(';');
+    while (pos != std::string_view::npos && pos < content_type.size()) {
+        ++pos;
+        while (pos < content_type.size() && is_space(content_type[pos])) {
+            ++pos;
+        }
+        std::string name;
+        while (pos < content_type.size() && content_type[pos] != ';' && content_type[pos] != '=') {
+            name += to_lower(content_type[pos++]);
+        }
+        if (pos >= content_type.size()) {
+            return nullptr;
+        }
+        if (content_type[pos] == ';') {
+            continue;
+        }
+        ++pos;  // '='
+        std::string value;
+        if (pos < content_type.size() && content_type[pos] == '"') {
+            for (++pos; pos < content_type.size() && content_type[pos] != '"'; ++pos) {
+                if (content_type[pos] == '\\' && pos + 1 < content_type.size()) {
+                    ++pos;
+                }
+                value += content_type[pos];
+            }
+            pos = content_type.find(';', pos);
+        } else {
+            const std::size_t end = content_type.find(';', pos);
+            value = std::string(content_type.substr(pos, end == std::string_view::npos
+                                                             ? std::string_view::npos
+                                                             : end - pos));
+            pos = end;
+        }
+        while (!name.empty() && is_space(name.back())) {
+            name.pop_back();
+        }
+        if (name == "charset") {
+            return encoding_for_label(value);
+        }
+    }
+    return nullptr;
+}
+
+const Encoding* charset_from_meta_content(std::string_view content) {
+    std::size_t pos = 0;
+    for (;;) {
+        // Find "charset", ignoring case.
+        std::size_t at = std::string_view::npos;
+        for (std::size_t i = pos; i + 7 <= content.size(); ++i) {
+            if (starts_with_ignoring_case(content.substr(i), "charset")) {
+                at = i;
+                break;
+            }
+        }
+        if (at == std::string_view::npos) {
+            return nullptr;
+        }
+        pos = at + 7;
+        while (pos < content.size() && is_space(content[pos])) {
+            ++pos;
+        }
+        if (pos >= content.size() || content[pos] != '=') {
+            continue;  // look for a later "charset"
+        }
+        ++pos;
+        while (pos < content.size() && is_space(content[pos])) {
+            ++pos;
+        }
+        if (pos >= content.size()) {
+            return nullptr;
+        }
+        const char first = content[pos];
+        if (first == '"' || first == '\'') {
+            const std::size_t close = content.find(first, pos + 1);
+            if (close == std::string_view::npos) {
+                return nullptr;
+            }
+            return encoding_for_label(content.substr(pos + 1, close - pos - 1));
+        }
+        std::size_t end = pos;
+        while (end < content.size() && !is_space(content[end]) && content[end] != ';') {
+            ++end;
+        }
+        return encoding_for_label(content.substr(pos, end - pos));
+    }
+}
+
+const Encoding* prescan_for_meta_charset(std::string_view bytes) {
+    return Prescanner(bytes).run();
+}
+
+}  // namespace marlowin

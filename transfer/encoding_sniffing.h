@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "transfer/encoding_labels.h"
+
+namespace marlowin {
+
+/// The encoding a byte order mark at the start of @p bytes names (UTF-8, UTF-16LE, UTF-16BE),
+/// with the mark's length; nullopt without one.
+struct ByteOrderMark {
+    const Encoding* encoding;
+    std::size_t length;
+};
+[[nodiscard]] std::optional<ByteOrderMark> sniff_byte_order_mark(std::string_view bytes);
+
+/// The encoding named by the charset parameter of a Content-Type header value, or nullptr
+/// when there is none or its label is unknown. Quoted values and odd spacing are understood.
+[[nodiscard]] const Encoding* charset_from_content_type(std::string_view content_type);
+
+/// The HTML prescan of a document's first 1024 bytes for <meta charset> and
+/// <meta http-equiv="Content-Type" content="...charset=...">, skipping comments and other
+/// tags. A declared UTF-16 yields UTF-8 and x-user-defined yields windows-1252, as browsers
+/// do. nullptr when nothing usable is declared.
+[[nodiscard]] const Encoding* prescan_for_meta_charset(std::string_view bytes);
+
+/// The charset in a meta element's content attribute value, e.g. "text/html; charset=gbk".
+[[nodiscard]] const Encoding* charset_from_meta_content(std::string_view content);
+
+}  // namespace marlowin

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "transfer/encoding_labels.h"
+
+namespace marlowin {
+
+/// Outcome of decoding bytes in one encoding.
+struct DecodeResult {
+    std::string text;        ///< always well-formed UTF-8
+    std::size_t malformed;   ///< sequences that became U+FFFD
+};
+
+/**
+ * Decodes @p bytes from @p encoding into UTF-8. Malformed or unmapped input becomes U+FFFD;
+ * decoding never fails. Throws std::runtime_error only when a converter cannot be opened,
+ * which means the ICU data is missing.
+ */
+[[nodiscard]] DecodeResult decode_bytes(const Encoding& encoding, std::string_view bytes);
+
+/// Same, but takes ownership so well-formed UTF-8 is handed back without a copy.
+[[nodiscard]] DecodeResult decode_bytes(const Encoding& encoding, std::string&& bytes);
+
+}  // namespace marlowin

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace marlowin {
+
+/**
+ * Checks bytes for well-formed UTF-8 as they arrive, in pieces of any size: a character may
+ * be split between two pieces. After the last piece, valid() says whether the whole stream
+ * was well-formed (no overlongs, surrogates or code points above U+10FFFF, nothing cut off).
+ */
+class Utf8Validator {
+public:
+    void feed(std::string_view bytes);
+    [[nodiscard]] bool valid() const { return !failed_ && needed_ == 0; }
+    [[nodiscard]] bool failed() const { return failed_; }
+
+private:
+    bool failed_ = false;
+    int needed_ = 0;              ///< continuation bytes still to come
+    unsigned char lower_ = 0x80;  ///< bounds of the next continuation byte
+    unsigned char upper_ = 0xBF;
+};
+
+/// Whether @p bytes are well-formed UTF-8 as a whole.
+[[nodiscard]] bool is_valid_utf8(std::string_view bytes);
+
+}  // namespace marlowin
