@@ -1,0 +1,176 @@
+#include "window/form1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include <exception>
+#include <limits>
+
+#include "window/background_transfer.h"
+#include "window/desktop_button.h"
+#include "window/form1_layout.h"
+#include "window/input_blocker.h"
+#include "window/message_boxes.h"
+#include "window/widget_fields.h"
+#include "workflow/extract_action.h"
+#include "workflow/retrieve_action.h"
+#include "workflow/transfer_error.h"
+
+namespace marlowin {
+
+namespace {
+
+QString from_utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QRect pixel_rect(const ElementLayout& element) {
+    return {twips_to_pixels(element.left), twips_to_pixels(element.top),
+            twips_to_pixels(element.width), twips_to_pixels(element.height)};
+}
+
+QPlainTextEdit* make_multi_line_box(QWidget* parent) {
+    auto* box = new QPlainTextEdit(parent);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);  // lines break only where the text does
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setTabChangesFocus(true);
+    return box;
+}
+
+}  // namespace
+
+Form1::Form1(TransferOptions options, QWidget* parent) : QWidget(parent), inet1_(std::move(options)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(from_utf8(kForm1Caption));
+    setFixedSize(twips_to_pixels(kFormWidthTwips), twips_to_pixels(kFormHeightTwips));
+    build_elements();
+
+    transfer_ = std::make_unique<BackgroundTransfer>(inet1_, this);
+    fields_ = std::make_unique<WidgetFields>(*text1_, *text3_);
+    boxes_ = std::make_unique<MessageBoxes>(this);
+    new InputBlocker(*this, [this] { return transfer_->busy(); });
+    bind_buttons();
+}
+
+Form1::~Form1() = default;
+
+void Form1::build_elements() {
+    QWidget* previous = nullptr;
+    QLabel* label = nullptr;
+    for (const ElementLayout& element : kForm1Layout) {
+        QWidget* widget = nullptr;
+        const QString caption = from_utf8(element.caption);
+        switch (element.kind) {
+            case ElementKind::Button: {
+                auto* button = new DesktopButton(caption, this);
+                button->setAutoDefault(false);
+                button->setDefault(false);
+                button->setAccessibleName(caption);
+                widget = button;
+                break;
+            }
+            case ElementKind::Label:
+                label = new QLabel(caption, this);
+                label->setTextFormat(Qt::PlainText);
+                widget = label;
+                break;
+            case ElementKind::SingleLineText:
+                text1_ = new QLineEdit(this);
+                text1_->setMaxLength(std::numeric_limits<int>::max());
+                text1_->setAccessibleName(QStringLiteral("目标网址"));
+                widget = text1_;
+                break;
+            case ElementKind::MultiLineText: {
+                QPlainTextEdit* box = make_multi_line_box(this);
+                if (element.visible) {
+                    text3_ = box;
+                    box->setAccessibleName(QStringLiteral("结果"));
+                } else {
+                    text2_ = box;
+                    box->setAccessibleName(QStringLiteral("页面缓冲区"));
+                }
+                widget = box;
+                break;
+            }
+        }
+        widget->setObjectName(from_utf8(element.name));
+        widget->setGeometry(pixel_rect(element));
+        widget->setVisible(element.visible);
+        if (element.kind != ElementKind::Label && element.visible) {
+            widget->setFocusPolicy(Qt::StrongFocus);
+            if (previous != nullptr) {
+                QWidget::setTabOrder(previous, widget);
+            }
+            previous = widget;
+        }
+    }
+    label->setBuddy(text1_);
+    text2_->setFocusPolicy(Qt::NoFocus);
+    text3_->lower();  // the hidden page buffer lies inside the result box's area
+    findChild<QWidget*>(QStringLiteral("Command1"))->setFocus();
+}
+
+void Form1::bind_buttons() {
+    const auto bind = [this](const char* name, void (Form1::*action)()) {
+        auto* button = findChild<QPushButton*>(QString::fromLatin1(name));
+        connect(button, &QPushButton::clicked, this, [this, action] { (this->*action)(); });
+    };
+    bind("Command1", &Form1::retrieve_action);
+    bind("Command2", &Form1::extract_action);
+    bind("Command3", &Form1::exit_action);
+    bind("Command4", &Form1::clear_address_action);
+    bind("Command5", &Form1::clear_result_action);
+}
+
+void Form1::run_action(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const TransferCancelled&) {
+        // The person stopped the fetch: nothing to report.
+    } catch (const TransferError& error) {
+        if (!closing_) {
+            boxes_->show_error(error);
+        }
+    } catch (const std::exception& error) {
+        if (!closing_) {
+            boxes_->show_unexpected(QString::fromLocal8Bit(error.what()));
+        }
+    }
+}
+
+void Form1::retrieve_action() {
+    run_action([this] { retrieve(*fields_, *transfer_, *boxes_); });
+}
+
+void Form1::extract_action() {
+    run_action([this] { extract(*fields_, *boxes_); });
+}
+
+void Form1::exit_action() {
+    closing_ = true;
+    hide();
+    QCoreApplication::exit(0);
+}
+
+void Form1::clear_address_action() {
+    run_action([this] { fields_->write(Field::Text1, {}); });
+}
+
+void Form1::clear_result_action() {
+    run_action([this] { fields_->write(Field::Text3, {}); });
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Closing the window ends the program, also in the middle of a fetch: stop the fetch so
+    // the retrieve action unwinds at once, and leave every event loop.
+    closing_ = true;
+    transfer_->cancel();
+    event->accept();
+    QCoreApplication::exit(0);
+}
+
+}  // namespace marlowin
