@@ -1,11 +1,9 @@
 // Fetch and decode of big pages from 127.0.0.1, against a bare libcurl transfer of the same
 // bytes into memory, measured in the same run.
 #include <benchmark/benchmark.h>
-#include <curl/curl.h>
-
-#include <memory>
 #include <string>
 
+#include "bench/bare_libcurl.h"
 #include "bench/ratio_report.h"
 #include "tests/support/local_http_server.h"
 #include "transfer/curl_transfer.h"
@@ -63,21 +61,10 @@ Served& served() {
     return instance;
 }
 
-std::size_t append(char* data, std::size_t size, std::size_t count, void* user) {
-    static_cast<std::string*>(user)->append(data, size * count);
-    return size * count;
-}
-
 void bare_libcurl(benchmark::State& state, const char* path) {
     const std::string url = served().server.url(path);
     for (auto _ : state) {
-        std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy(curl_easy_init(),
-                                                                 curl_easy_cleanup);
-        std::string body;
-        curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
-        curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, append);
-        curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &body);
-        curl_easy_perform(easy.get());
+        std::string body = marlowin::bench::bare_libcurl_fetch(url);
         benchmark::DoNotOptimize(body.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPageSize));
