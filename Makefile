@@ -2,10 +2,11 @@
 # clone goes straight to a build.
 BUILD_DIR   ?= build
 BENCH_DIR   ?= build-bench
+PACKAGE_DIR ?= build-package
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench package clean
 
 all: build
 
@@ -28,5 +29,13 @@ bench: deps
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	scripts/run-benchmarks $(BENCH_DIR)
 
+# A Debian package (marlowin_1.00_<arch>.deb) in $(PACKAGE_DIR).
+package: deps
+	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	      -DMARLOWIN_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	cd $(PACKAGE_DIR) && cpack
+	@ls -1 $(PACKAGE_DIR)/*.deb
+
 clean:
-	rm -rf $(BUILD_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(PACKAGE_DIR)

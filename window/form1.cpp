@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -18,6 +19,9 @@
 #include "workflow/extract_action.h"
 #include "workflow/retrieve_action.h"
 #include "workflow/transfer_error.h"
+
+// The compiled-in icon lives in a static library, so its resources are registered by hand.
+static void load_icon_resources() { Q_INIT_RESOURCE(marlowin); }
 
 namespace marlowin {
 
@@ -46,6 +50,12 @@ QPlainTextEdit* make_multi_line_box(QWidget* parent) {
 Form1::Form1(TransferOptions options, QWidget* parent) : QWidget(parent), inet1_(std::move(options)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(from_utf8(kForm1Caption));
+    load_icon_resources();
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64}) {
+        icon.addFile(QStringLiteral(":/marlowin/marlowin-%1.png").arg(size), QSize(size, size));
+    }
+    setWindowIcon(icon);
     setFixedSize(twips_to_pixels(kFormWidthTwips), twips_to_pixels(kFormHeightTwips));
     build_elements();
 
@@ -138,6 +148,10 @@ void Form1::run_action(const std::function<void()>& action) {
     } catch (const std::exception& error) {
         if (!closing_) {
             boxes_->show_unexpected(QString::fromLocal8Bit(error.what()));
+        }
+    } catch (...) {
+        if (!closing_) {
+            boxes_->show_unexpected(QStringLiteral("unknown exception"));
         }
     }
 }

@@ -27,6 +27,12 @@ TEST(Form1Layout, EveryElementHasItsPlaceSizeAndCaption) {
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Kestrova"));
     EXPECT_EQ(form.size(), QSize(339, 230));
     EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "fixed size";
+    // The program icon, drawn for each size a desktop asks for.
+    const QList<QSize> sizes = form.windowIcon().availableSizes();
+    for (const int side : {16, 32, 48, 64}) {
+        EXPECT_TRUE(sizes.contains(QSize(side, side))) << side;
+    }
+    EXPECT_TRUE(form.windowIcon().pixmap(64, 64).toImage().hasAlphaChannel());
 
     const struct {
         const char* name;
