@@ -117,9 +117,9 @@ bool Connection::wait(std::chrono::milliseconds duration) {
 }
 
 void Connection::reset() {
+    // Closing a socket that lingers for zero seconds sends RST instead of FIN.
     const linger hard{1, 0};
     ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    ::shutdown(fd_, SHUT_RDWR);
 }
 
 LocalHttpServer::LocalHttpServer(Handler handler) : handler_(std::move(handler)) {

@@ -38,7 +38,8 @@ public:
                  std::string_view extra_headers = {});
     /// Sleeps, but returns early (false) when the server stops.
     bool wait(std::chrono::milliseconds duration);
-    /// Ends the connection with a TCP reset instead of an orderly close.
+    /// Ends the connection with a TCP reset instead of an orderly close, once the handler
+    /// returns; send nothing more after this.
     void reset();
 
 private:

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QApplication>
+#include <QEvent>
 #include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 
@@ -21,17 +24,16 @@ struct SeenBox {
 };
 
 /**
- * Every modal dialog the window opens passes through here: the watcher looks for the active
- * modal widget every few milliseconds, records a message box's title, text, icon and buttons
- * and presses its button, and hands any other dialog (the progress dialog) to a callback.
+ * Every dialog the window opens passes through here: as soon as a message box is shown, the
+ * watcher records its title, text, icon and buttons and presses its button; any other dialog
+ * (the progress dialog) goes to a callback.
  */
 class DialogWatcher : public QObject {
 public:
-    DialogWatcher() {
-        timer_.setInterval(10);
-        connect(&timer_, &QTimer::timeout, this, &DialogWatcher::poll);
-        timer_.start();
-    }
+    DialogWatcher() { qApp->installEventFilter(this); }
+    ~DialogWatcher() override { qApp->removeEventFilter(this); }
+    DialogWatcher(const DialogWatcher&) = delete;
+    DialogWatcher& operator=(const DialogWatcher&) = delete;
 
     std::vector<SeenBox> boxes;
     std::function<void(QWidget*)> on_other_dialog;
@@ -44,26 +46,36 @@ public:
         return all;
     }
 
-private:
-    void poll() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible()) {
-            return;
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Show || !watched->isWidgetType()) {
+            return false;
         }
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            SeenBox seen{box->windowTitle(), box->text(), box->informativeText(), box->icon(), {},
-                         box->windowModality() == Qt::ApplicationModal};
-            for (QAbstractButton* button : box->buttons()) {
-                seen.buttons << button->text();
+        auto* widget = static_cast<QWidget*>(watched);
+        if (!widget->isWindow() || !widget->isModal()) {
+            return false;
+        }
+        // Act once the dialog has finished showing and its own event loop runs.
+        QPointer<QWidget> dialog(widget);
+        QTimer::singleShot(0, this, [this, dialog] {
+            if (!dialog || !dialog->isVisible()) {
+                return;
             }
-            boxes.push_back(seen);
-            box->buttons().first()->click();
-        } else if (on_other_dialog) {
-            on_other_dialog(modal);
-        }
+            if (auto* box = qobject_cast<QMessageBox*>(dialog.data())) {
+                SeenBox seen{box->windowTitle(), box->text(),
+                             box->informativeText(), box->icon(),
+                             {}, box->windowModality() == Qt::ApplicationModal};
+                for (QAbstractButton* button : box->buttons()) {
+                    seen.buttons << button->text();
+                }
+                boxes.push_back(seen);
+                box->buttons().first()->click();
+            } else if (on_other_dialog) {
+                on_other_dialog(dialog.data());
+            }
+        });
+        return false;
     }
-
-    QTimer timer_;
 };
 
 }  // namespace marlowin::testing

@@ -1,0 +1,127 @@
+// Servers that misbehave on purpose: every failure must end as a TransferError with its
+// number, never as a crash, a hang or a document that is silently cut short.
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <random>
+
+#include "tests/support/local_http_server.h"
+#include "tests/support/process_usage.h"
+#include "transfer/curl_transfer.h"
+#include "transfer/utf8_validator.h"
+#include "workflow/transfer_error.h"
+
+namespace marlowin {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Connection;
+using testing::HttpRequest;
+using testing::LocalHttpServer;
+
+int error_number(CurlTransfer& transfer, const std::string& url) {
+    try {
+        static_cast<void>(transfer.open_url(url));
+    } catch (const TransferError& error) {
+        return error.number();
+    }
+    return 0;
+}
+
+TransferOptions quick() {
+    TransferOptions options;
+    options.connect_timeout = 2s;
+    options.idle_timeout = 2s;
+    return options;
+}
+
+TEST(CurlTransferFaults, BrokenConnectionsAreErrors) {
+    LocalHttpServer server([](const HttpRequest& request, Connection& connection) {
+        if (request.target == "/reset") {
+            connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+            connection.send(std::string(5000, 'x'));
+            connection.wait(100ms);
+            connection.reset();
+        } else if (request.target == "/short") {
+            connection.send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nonly this much");
+        } else if (request.target == "/nothing") {
+            // closes without a word
+        } else if (request.target == "/endless-headers") {
+            connection.send("HTTP/1.1 200 OK\r\n");
+            const std::string line = "X-Filler: " + std::string(100, 'h') + "\r\n";
+            while (connection.send(line)) {
+            }
+        } else if (request.target == "/garbage-status") {
+            connection.send("SSH-2.0-OpenSSH_9.2\r\n\r\n");
+        }
+    });
+    CurlTransfer transfer(quick());
+    EXPECT_EQ(error_number(transfer, server.url("/reset")), CURLE_RECV_ERROR);
+    EXPECT_EQ(error_number(transfer, server.url("/short")), CURLE_PARTIAL_FILE);
+    EXPECT_EQ(error_number(transfer, server.url("/nothing")), CURLE_GOT_NOTHING);
+    try {
+        static_cast<void>(transfer.open_url(server.url("/endless-headers")));
+        ADD_FAILURE() << "endless headers must not be waited for";
+    } catch (const TransferError& error) {
+        EXPECT_EQ(error.number(), CURLE_RECV_ERROR);
+        EXPECT_EQ(error.description(), "服务器发送的响应头过长，已停止接收");
+    }
+    EXPECT_NE(error_number(transfer, server.url("/garbage-status")), 0);
+}
+
+TEST(CurlTransferFaults, BinaryGarbageArrivesAsWellFormedText) {
+    std::string garbage(200000, '\0');
+    std::mt19937 random(1);
+    for (char& c : garbage) {
+        c = static_cast<char>(random() % 4 == 0 ? 0 : random());
+    }
+    garbage.replace(1000, 16, std::string("<title>A\0B</title>", 18).substr(0, 16));
+    LocalHttpServer server([&](const HttpRequest&, Connection& connection) {
+        connection.respond(200, garbage, "application/octet-stream");
+    });
+    CurlTransfer transfer(quick());
+    const std::string text = transfer.open_url(server.url());
+    EXPECT_FALSE(text.empty());
+    EXPECT_TRUE(is_valid_utf8(text));
+    EXPECT_NE(text.find(std::string("\0", 1)), std::string::npos) << "NUL bytes are kept";
+}
+
+// A gzip bomb: a quarter of a megabyte that inflates to half a gigabyte. The cap refuses it,
+// and the process never holds much more than the cap.
+TEST(CurlTransferFaults, AGzipBombIsRefusedWithinTheCap) {
+    std::string bomb;
+    {
+        z_stream stream{};
+        deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+        const std::string zeros(std::size_t{1} << 20, '\0');
+        char out[65536];
+        for (int mib = 0; mib < 512; ++mib) {
+            stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+            stream.avail_in = static_cast<uInt>(zeros.size());
+            do {
+                stream.next_out = reinterpret_cast<Bytef*>(out);
+                stream.avail_out = sizeof out;
+                deflate(&stream, mib == 511 ? Z_FINISH : Z_NO_FLUSH);
+                bomb.append(out, sizeof out - stream.avail_out);
+            } while (stream.avail_out == 0);
+        }
+        deflateEnd(&stream);
+    }
+    ASSERT_LT(bomb.size(), std::size_t{1} << 20);
+    LocalHttpServer server([&](const HttpRequest&, Connection& connection) {
+        connection.respond(200, bomb, "text/html", "Content-Encoding: gzip\r\n");
+    });
+    CurlTransfer transfer(quick());  // the program's 64 MiB cap
+    const auto before = testing::ProcessUsage::now();
+    testing::ProcessUsage::reset_peak();
+    EXPECT_EQ(error_number(transfer, server.url()), CURLE_FILESIZE_EXCEEDED);
+    const auto after = testing::ProcessUsage::now();
+    const std::size_t cap_kib = 64 * 1024;
+    EXPECT_LT(after.peak_kib - before.resident_kib, cap_kib + 16 * 1024)
+        << "peak " << after.peak_kib << " KiB, before " << before.resident_kib << " KiB";
+}
+
+}  // namespace
+}  // namespace marlowin
