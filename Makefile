@@ -3,10 +3,13 @@
 BUILD_DIR   ?= build
 BENCH_DIR   ?= build-bench
 PACKAGE_DIR ?= build-package
+SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR    ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test bench package clean
+.PHONY: all deps build run test sanitize fuzz bench package clean
 
 all: build
 
@@ -23,6 +26,24 @@ run: build
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer; any report
+# fails its test. Leaks inside system libraries that outlive the process are suppressed by
+# name in tests/sanitizers/lsan.supp.
+sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARLOWIN_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
+# Each libFuzzer target for FUZZ_SECONDS, starting from the seeds in fuzz/corpus/.
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DMARLOWIN_BUILD_FUZZ=ON -DMARLOWIN_BUILD_WINDOW=OFF -DMARLOWIN_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DMARLOWIN_BUILD_TESTS=OFF \
 	      -DMARLOWIN_BUILD_BENCH=ON $(CMAKE_FLAGS)
@@ -38,4 +59,4 @@ package: deps
 	@ls -1 $(PACKAGE_DIR)/*.deb
 
 clean:
-	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(PACKAGE_DIR)
+	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(PACKAGE_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

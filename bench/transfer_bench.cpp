@@ -80,10 +80,18 @@ void fetch_and_decode(benchmark::State& state, const char* path) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPageSize));
 }
 
-void BM_BareLibcurlUtf8(benchmark::State& state) { bare_libcurl(state, "/utf8"); }
-void BM_BareLibcurlGbk(benchmark::State& state) { bare_libcurl(state, "/gbk"); }
-void BM_FetchDecodeUtf8(benchmark::State& state) { fetch_and_decode(state, "/utf8"); }
-void BM_FetchDecodeGbk(benchmark::State& state) { fetch_and_decode(state, "/gbk"); }
+void BM_BareLibcurlUtf8(benchmark::State& state) {
+    bare_libcurl(state, "/utf8");
+}
+void BM_BareLibcurlGbk(benchmark::State& state) {
+    bare_libcurl(state, "/gbk");
+}
+void BM_FetchDecodeUtf8(benchmark::State& state) {
+    fetch_and_decode(state, "/utf8");
+}
+void BM_FetchDecodeGbk(benchmark::State& state) {
+    fetch_and_decode(state, "/gbk");
+}
 BENCHMARK(BM_BareLibcurlUtf8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FetchDecodeUtf8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareLibcurlGbk)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -104,8 +104,12 @@ void time_start_up(benchmark::State& state, const char* program) {
     }
 }
 
-void BM_StartUpMarlowin(benchmark::State& state) { time_start_up(state, MARLOWIN_PROGRAM); }
-void BM_StartUpMinimalQt(benchmark::State& state) { time_start_up(state, MINIMAL_WINDOW_PROGRAM); }
+void BM_StartUpMarlowin(benchmark::State& state) {
+    time_start_up(state, MARLOWIN_PROGRAM);
+}
+void BM_StartUpMinimalQt(benchmark::State& state) {
+    time_start_up(state, MINIMAL_WINDOW_PROGRAM);
+}
 BENCHMARK(BM_StartUpMinimalQt)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_StartUpMarlowin)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 

@@ -18,9 +18,15 @@ namespace {
 constexpr bool is_c0_or_space(char c) {
     return static_cast<unsigned char>(c) <= 0x20;
 }
-constexpr bool is_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
-constexpr char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+constexpr bool is_alpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+constexpr bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+constexpr char to_lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 [[noreturn]] void malformed(std::string_view typed, std::string_view why) {
     throw TransferError(CURLE_URL_MALFORMAT, describe_curl_error(CURLE_URL_MALFORMAT),
@@ -51,9 +57,28 @@ std::string_view scheme_of(std::string_view text) {
     return text.substr(0, i);
 }
 
+// Characters a host name may hold besides letters and digits; anything else (spaces, '<',
+// '%', '|', ...) makes the address malformed rather than reaching the network.
+constexpr bool is_host_char(char c) {
+    return is_alpha(c) || is_digit(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '!' ||
+           c == '$' || c == '&' || c == '\'' || c == '(' || c == ')' || c == '*' || c == '+' ||
+           c == ',' || c == ';' || c == '=';
+}
+
+bool is_ip6_literal(std::string_view host) {
+    return host.size() > 2 && host.front() == '[' && host.back() == ']' &&
+           std::all_of(host.begin() + 1, host.end() - 1, [](char c) {
+               return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' ||
+                      c == '.';
+           });
+}
+
 std::string host_to_ascii(std::string_view host, std::string_view typed) {
     if (std::all_of(host.begin(), host.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        if (!is_ip6_literal(host) && !std::all_of(host.begin(), host.end(), is_host_char)) {
+            malformed(typed, "the host name holds a character no host name may hold");
+        }
         return std::string(host);
     }
     UErrorCode status = U_ZERO_ERROR;
@@ -74,6 +99,9 @@ std::string host_to_ascii(std::string_view host, std::string_view typed) {
         malformed(typed, "the host name cannot be converted to ASCII");
     }
     out.resize(static_cast<std::size_t>(length));
+    if (out.empty() || !std::all_of(out.begin(), out.end(), is_host_char)) {
+        malformed(typed, "the host name cannot be converted to ASCII");
+    }
     return out;
 }
 
@@ -146,10 +174,15 @@ std::string normalize_address(std::string_view typed) {
     }
     std::string_view host = authority;
     std::string_view port;
-    if (!host.starts_with('[')) {
-        if (const std::size_t colon = host.rfind(':'); colon != std::string_view::npos) {
-            port = host.substr(colon);
-            host = host.substr(0, colon);
+    const std::size_t port_colon =
+        host.starts_with('[') ? host.find(':', host.find(']')) : host.rfind(':');
+    if (port_colon != std::string_view::npos) {
+        port = host.substr(port_colon);
+        host = host.substr(0, port_colon);
+        const std::string_view digits = port.substr(1);
+        if (digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), is_digit) ||
+            (!digits.empty() && std::stoul(std::string(digits)) > 65535)) {
+            malformed(typed, "the port is not a number from 0 to 65535");
         }
     }
     if (host.empty()) {

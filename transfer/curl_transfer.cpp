@@ -62,8 +62,8 @@ std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user)
     }
     // Grow geometrically, but never past the cap, so a refused document never holds more.
     if (state.body.size() + n > state.body.capacity()) {
-        state.body.reserve(std::min(state.max_bytes,
-                                    std::max(state.body.size() + n, state.body.capacity() * 2)));
+        state.body.reserve(
+            std::min(state.max_bytes, std::max(state.body.size() + n, state.body.capacity() * 2)));
     }
     state.body.append(data, n);
     state.validator.feed(std::string_view(data, n));
@@ -131,7 +131,9 @@ CurlTransfer::CurlTransfer(TransferOptions options) : options_(std::move(options
 
 CurlTransfer::~CurlTransfer() = default;
 
-void CurlTransfer::set_protocol(Protocol protocol) { protocol_ = protocol; }
+void CurlTransfer::set_protocol(Protocol protocol) {
+    protocol_ = protocol;
+}
 
 void CurlTransfer::set_progress_callback(ProgressCallback callback) {
     progress_ = std::move(callback);
@@ -142,7 +144,9 @@ void CurlTransfer::cancel() {
     curl_multi_wakeup(multi_->handle);
 }
 
-void CurlTransfer::reset_cancel() { cancel_requested_.store(false); }
+void CurlTransfer::reset_cancel() {
+    cancel_requested_.store(false);
+}
 
 std::string CurlTransfer::open_url(const std::string& address) {
     FetchedDocument document = fetch(address);
@@ -187,7 +191,7 @@ FetchedDocument CurlTransfer::fetch(const std::string& address) {
     set_option(e, CURLOPT_FOLLOWLOCATION, 1L);
     set_option(e, CURLOPT_MAXREDIRS, options_.max_redirects);
     set_option(e, CURLOPT_AUTOREFERER, 1L);
-    set_option(e, CURLOPT_COOKIEFILE, "");  // cookies live as long as this handle
+    set_option(e, CURLOPT_COOKIEFILE, "");       // cookies live as long as this handle
     set_option(e, CURLOPT_ACCEPT_ENCODING, "");  // every encoding this libcurl decodes
     set_option(e, CURLOPT_USERAGENT, kUserAgent.data());
     set_option(e, CURLOPT_HTTPHEADER, headers.get());
@@ -200,8 +204,7 @@ FetchedDocument CurlTransfer::fetch(const std::string& address) {
         set_option(e, CURLOPT_CAINFO, options_.ca_file.c_str());
     }
     set_option(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connect_timeout.count()));
-    set_option(e, CURLOPT_MAXFILESIZE_LARGE,
-               static_cast<curl_off_t>(options_.max_document_bytes));
+    set_option(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options_.max_document_bytes));
     set_option(e, CURLOPT_WRITEFUNCTION, on_body);
     set_option(e, CURLOPT_WRITEDATA, &state);
     set_option(e, CURLOPT_HEADERFUNCTION, on_header);
@@ -240,9 +243,9 @@ FetchedDocument CurlTransfer::fetch(const std::string& address) {
             throw TransferCancelled();
         }
         if (std::chrono::steady_clock::now() - state.last_byte > options_.idle_timeout) {
-            throw TransferError(CURLE_OPERATION_TIMEDOUT, "服务器响应超时（长时间没有收到数据）",
-                                "no data for " + std::to_string(options_.idle_timeout.count()) +
-                                    " ms");
+            throw TransferError(
+                CURLE_OPERATION_TIMEDOUT, "服务器响应超时（长时间没有收到数据）",
+                "no data for " + std::to_string(options_.idle_timeout.count()) + " ms");
         }
         // Waits for the socket, curl's own timers, a wakeup from cancel(), or at most this
         // long, so the idle clock is looked at regularly.
@@ -253,16 +256,15 @@ FetchedDocument CurlTransfer::fetch(const std::string& address) {
         case Abort::Cancelled:
             throw TransferCancelled();
         case Abort::TooLarge:
-            throw TransferError(CURLE_FILESIZE_EXCEEDED,
-                                "文档太大（超过 " +
-                                    std::to_string(options_.max_document_bytes >> 20) +
-                                    " MiB），已拒绝接收",
-                                "document larger than " +
-                                    std::to_string(options_.max_document_bytes) + " bytes");
+            throw TransferError(
+                CURLE_FILESIZE_EXCEEDED,
+                "文档太大（超过 " + std::to_string(options_.max_document_bytes >> 20) +
+                    " MiB），已拒绝接收",
+                "document larger than " + std::to_string(options_.max_document_bytes) + " bytes");
         case Abort::HeadersTooLong:
-            throw TransferError(CURLE_RECV_ERROR, "服务器发送的响应头过长，已停止接收",
-                                "response headers longer than " + std::to_string(kMaxHeaderBytes) +
-                                    " bytes");
+            throw TransferError(
+                CURLE_RECV_ERROR, "服务器发送的响应头过长，已停止接收",
+                "response headers longer than " + std::to_string(kMaxHeaderBytes) + " bytes");
         case Abort::None:
             break;
     }

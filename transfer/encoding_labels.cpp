@@ -310,8 +310,9 @@ const Encoding* encoding_for_label(std::string_view label) {
     std::transform(key.begin(), key.end(), key.begin(), [](char c) {
         return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     });
-    const auto it = std::lower_bound(kLabels.begin(), kLabels.end(), key,
-                                     [](const Label& l, const std::string& k) { return l.label < k; });
+    const auto it =
+        std::lower_bound(kLabels.begin(), kLabels.end(), key,
+                         [](const Label& l, const std::string& k) { return l.label < k; });
     if (it == kLabels.end() || it->label != key) {
         return nullptr;
     }
@@ -329,8 +330,8 @@ const Encoding& encoding_named(std::string_view name) {
 
 bool is_multibyte_or_unicode(const Encoding& encoding) {
     constexpr std::array<std::string_view, 10> kNames = {
-        "UTF-8",       "UTF-16BE",  "UTF-16LE", "GBK",    "gb18030",
-        "Big5",        "Shift_JIS", "EUC-JP",   "EUC-KR", "ISO-2022-JP"};
+        "UTF-8", "UTF-16BE",  "UTF-16LE", "GBK",    "gb18030",
+        "Big5",  "Shift_JIS", "EUC-JP",   "EUC-KR", "ISO-2022-JP"};
     return std::find(kNames.begin(), kNames.end(), encoding.name) != kNames.end();
 }
 

@@ -13,8 +13,12 @@ constexpr std::size_t kPrescanLength = 1024;
 constexpr bool is_space(char c) {
     return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
 }
-constexpr bool is_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-constexpr char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+constexpr bool is_alpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+constexpr char to_lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) {
@@ -59,7 +63,8 @@ public:
                     return nullptr;
                 }
             } else if (here.size() > 1 && here[0] == '<' &&
-                       (is_alpha(here[1]) || (here[1] == '/' && here.size() > 2 && is_alpha(here[2])))) {
+                       (is_alpha(here[1]) ||
+                        (here[1] == '/' && here.size() > 2 && is_alpha(here[2])))) {
                 pos_ = skip_to_tag_name_end(pos_ + 1);
                 if (pos_ >= bytes_.size()) {
                     return nullptr;
@@ -271,9 +276,8 @@ const Encoding* charset_from_content_type(std::string_view content_type) {
             pos = content_type.find(';', pos);
         } else {
             const std::size_t end = content_type.find(';', pos);
-            value = std::string(content_type.substr(pos, end == std::string_view::npos
-                                                             ? std::string_view::npos
-                                                             : end - pos));
+            value = std::string(content_type.substr(
+                pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
             pos = end;
         }
         while (!name.empty() && is_space(name.back())) {

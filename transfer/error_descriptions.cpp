@@ -55,27 +55,69 @@ std::string describe_curl_error(CURLcode code) {
 std::string describe_http_status(long status) {
     std::string_view meaning;
     switch (status) {
-        case 400: meaning = "请求有误"; break;
-        case 401: meaning = "需要身份验证"; break;
-        case 403: meaning = "禁止访问"; break;
-        case 404: meaning = "未找到"; break;
-        case 405: meaning = "不允许的请求方法"; break;
-        case 406: meaning = "无法接受"; break;
-        case 407: meaning = "需要代理身份验证"; break;
-        case 408: meaning = "请求超时"; break;
-        case 409: meaning = "冲突"; break;
-        case 410: meaning = "已永久删除"; break;
-        case 413: meaning = "请求内容太大"; break;
-        case 414: meaning = "网址太长"; break;
-        case 415: meaning = "不支持的媒体类型"; break;
-        case 429: meaning = "请求过多"; break;
-        case 451: meaning = "因法律原因不可用"; break;
-        case 500: meaning = "服务器内部错误"; break;
-        case 501: meaning = "服务器不支持此功能"; break;
-        case 502: meaning = "网关错误"; break;
-        case 503: meaning = "服务暂时不可用"; break;
-        case 504: meaning = "网关超时"; break;
-        case 505: meaning = "不支持的 HTTP 版本"; break;
+        case 400:
+            meaning = "请求有误";
+            break;
+        case 401:
+            meaning = "需要身份验证";
+            break;
+        case 403:
+            meaning = "禁止访问";
+            break;
+        case 404:
+            meaning = "未找到";
+            break;
+        case 405:
+            meaning = "不允许的请求方法";
+            break;
+        case 406:
+            meaning = "无法接受";
+            break;
+        case 407:
+            meaning = "需要代理身份验证";
+            break;
+        case 408:
+            meaning = "请求超时";
+            break;
+        case 409:
+            meaning = "冲突";
+            break;
+        case 410:
+            meaning = "已永久删除";
+            break;
+        case 413:
+            meaning = "请求内容太大";
+            break;
+        case 414:
+            meaning = "网址太长";
+            break;
+        case 415:
+            meaning = "不支持的媒体类型";
+            break;
+        case 429:
+            meaning = "请求过多";
+            break;
+        case 451:
+            meaning = "因法律原因不可用";
+            break;
+        case 500:
+            meaning = "服务器内部错误";
+            break;
+        case 501:
+            meaning = "服务器不支持此功能";
+            break;
+        case 502:
+            meaning = "网关错误";
+            break;
+        case 503:
+            meaning = "服务暂时不可用";
+            break;
+        case 504:
+            meaning = "网关超时";
+            break;
+        case 505:
+            meaning = "不支持的 HTTP 版本";
+            break;
         default:
             meaning = (status >= 400 && status < 500) ? "请求错误" : "服务器错误";
             break;

@@ -45,22 +45,22 @@ __attribute__((target("avx2"))) bool validate_avx2(const unsigned char* data, st
         kTwoConts, kTwoConts, kTwoConts, kTooShort | kOverlong2, kTooShort,
         kTooShort | kOverlong3 | kSurrogate, kTooShort | kTooLarge | kTooLarge1000 | kOverlong4);
     constexpr char kLarge = kCarry | kTooLarge | kTooLarge1000;
-    const __m256i byte_1_low = MARLOWIN_TABLE(
-        kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,
-        kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
-        kLarge | kSurrogate, kLarge, kLarge);
+    const __m256i byte_1_low =
+        MARLOWIN_TABLE(kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry,
+                       kCarry, kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
+                       kLarge, kLarge, kLarge | kSurrogate, kLarge, kLarge);
     const __m256i byte_2_high = MARLOWIN_TABLE(
         kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
         kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4,
         kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,
         kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
-        kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge, kTooShort, kTooShort,
-        kTooShort, kTooShort);
+        kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge, kTooShort, kTooShort, kTooShort,
+        kTooShort);
     // A block ending in a lead byte whose sequence cannot fit is incomplete.
-    const __m256i max_value = _mm256_setr_epi8(
-        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-        -1, -1, -1, -1, -1, -1, -1, static_cast<char>(0xF0 - 1), static_cast<char>(0xE0 - 1),
-        static_cast<char>(0xC0 - 1));
+    const __m256i max_value =
+        _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                         -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, static_cast<char>(0xF0 - 1),
+                         static_cast<char>(0xE0 - 1), static_cast<char>(0xC0 - 1));
     const __m256i low_nibble = _mm256_set1_epi8(0x0F);
 
     __m256i error = _mm256_setzero_si256();
@@ -77,10 +77,10 @@ __attribute__((target("avx2"))) bool validate_avx2(const unsigned char* data, st
                     lookup(byte_1_high, _mm256_and_si256(_mm256_srli_epi16(prev1, 4), low_nibble)),
                     lookup(byte_1_low, _mm256_and_si256(prev1, low_nibble))),
                 lookup(byte_2_high, _mm256_and_si256(_mm256_srli_epi16(input, 4), low_nibble)));
-            const __m256i third = _mm256_subs_epu8(previous<2>(input, prev_input),
-                                                   _mm256_set1_epi8(static_cast<char>(0xE0 - 0x80)));
-            const __m256i fourth = _mm256_subs_epu8(previous<3>(input, prev_input),
-                                                    _mm256_set1_epi8(static_cast<char>(0xF0 - 0x80)));
+            const __m256i third = _mm256_subs_epu8(
+                previous<2>(input, prev_input), _mm256_set1_epi8(static_cast<char>(0xE0 - 0x80)));
+            const __m256i fourth = _mm256_subs_epu8(
+                previous<3>(input, prev_input), _mm256_set1_epi8(static_cast<char>(0xF0 - 0x80)));
             const __m256i must_continue = _mm256_and_si256(
                 _mm256_or_si256(third, fourth), _mm256_set1_epi8(static_cast<char>(0x80)));
             error = _mm256_or_si256(error, _mm256_xor_si256(must_continue, special));

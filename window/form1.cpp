@@ -21,7 +21,9 @@
 #include "workflow/transfer_error.h"
 
 // The compiled-in icon lives in a static library, so its resources are registered by hand.
-static void load_icon_resources() { Q_INIT_RESOURCE(marlowin); }
+static void load_icon_resources() {
+    Q_INIT_RESOURCE(marlowin);
+}
 
 namespace marlowin {
 
@@ -47,7 +49,8 @@ QPlainTextEdit* make_multi_line_box(QWidget* parent) {
 
 }  // namespace
 
-Form1::Form1(TransferOptions options, QWidget* parent) : QWidget(parent), inet1_(std::move(options)) {
+Form1::Form1(TransferOptions options, QWidget* parent)
+    : QWidget(parent), inet1_(std::move(options)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(from_utf8(kForm1Caption));
     load_icon_resources();
@@ -62,7 +65,7 @@ Form1::Form1(TransferOptions options, QWidget* parent) : QWidget(parent), inet1_
     transfer_ = std::make_unique<BackgroundTransfer>(inet1_, this);
     fields_ = std::make_unique<WidgetFields>(*text1_, *text3_);
     boxes_ = std::make_unique<MessageBoxes>(this);
-    new InputBlocker(*this, [this] { return transfer_->busy(); });
+    input_blocker_ = std::make_unique<InputBlocker>(*this, [this] { return transfer_->busy(); });
     bind_buttons();
 }
 

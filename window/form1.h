@@ -13,6 +13,7 @@ class QPlainTextEdit;
 namespace marlowin {
 
 class BackgroundTransfer;
+class InputBlocker;
 class MessageBoxes;
 class WidgetFields;
 
@@ -50,6 +51,8 @@ private:
     std::unique_ptr<BackgroundTransfer> transfer_;
     std::unique_ptr<WidgetFields> fields_;
     std::unique_ptr<MessageBoxes> boxes_;
+    // Last, so it goes first: it asks transfer_ about every event until it is gone.
+    std::unique_ptr<InputBlocker> input_blocker_;
     bool closing_ = false;
 };
 

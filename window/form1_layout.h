@@ -8,7 +8,9 @@ namespace marlowin {
 /// 15 twips to a pixel at 96 dots per inch.
 inline constexpr int kTwipsPerPixel = 15;
 
-[[nodiscard]] constexpr int twips_to_pixels(int twips) { return twips / kTwipsPerPixel; }
+[[nodiscard]] constexpr int twips_to_pixels(int twips) {
+    return twips / kTwipsPerPixel;
+}
 
 /// The window's client area, in twips.
 inline constexpr int kFormWidthTwips = 5085;

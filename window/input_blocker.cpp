@@ -7,9 +7,11 @@
 namespace marlowin {
 
 InputBlocker::InputBlocker(QWidget& window, std::function<bool()> active)
-    : QObject(&window), window_(window), active_(std::move(active)) {
+    : window_(window), active_(std::move(active)) {
     qApp->installEventFilter(this);
 }
+
+InputBlocker::~InputBlocker() { qApp->removeEventFilter(this); }
 
 bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     if (!watched->isWidgetType() || !active_()) {

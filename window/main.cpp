@@ -19,8 +19,7 @@ int main(int argc, char* argv[]) {
     // Qt's own texts (the text boxes' context menus) in Simplified Chinese, where installed.
     QTranslator qt_texts;
     if (qt_texts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                      QStringLiteral("_"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QApplication::installTranslator(&qt_texts);
     }
 

@@ -6,11 +6,11 @@ namespace marlowin {
 
 /// The five fixed notices of the page workflow.
 enum class Notice {
-    RetrieveDone,          ///< "检索完毕！"
-    RetrieveFailed,        ///< "对不起，检索失败！"
-    ExtractWithoutPage,    ///< "对不起，检索失败，不能进行提取！"
-    ExtractNothing,        ///< "对不起，未提取到内容！"
-    ExtractDone,           ///< "提取成功！"
+    RetrieveDone,        ///< "检索完毕！"
+    RetrieveFailed,      ///< "对不起，检索失败！"
+    ExtractWithoutPage,  ///< "对不起，检索失败，不能进行提取！"
+    ExtractNothing,      ///< "对不起，未提取到内容！"
+    ExtractDone,         ///< "提取成功！"
 };
 
 /// The notice's text, UTF-8, with its full-width punctuation.

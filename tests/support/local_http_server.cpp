@@ -139,7 +139,7 @@ LocalHttpServer::~LocalHttpServer() {
     ::shutdown(listen_fd_, SHUT_RDWR);
     acceptor_.join();
     for (auto& worker : workers_) {
-        worker.join();
+        worker.thread.join();
     }
     ::close(listen_fd_);
 }
@@ -163,8 +163,20 @@ void LocalHttpServer::accept_loop() {
             ::close(fd);
             break;
         }
+        for (auto it = workers_.begin(); it != workers_.end();) {
+            if (it->done) {
+                it->thread.join();
+                it = workers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
         open_fds_.push_back(fd);
-        workers_.emplace_back([this, fd] { serve(fd); });
+        Worker& worker = workers_.emplace_back();
+        worker.thread = std::thread([this, fd, &worker] {
+            serve(fd);
+            worker.done = true;
+        });
     }
 }
 
@@ -187,9 +199,13 @@ int refused_port() {
     return port;
 }
 
-SilentServer::SilentServer() { fd_ = listen_on_loopback(port_, 16); }
+SilentServer::SilentServer() {
+    fd_ = listen_on_loopback(port_, 16);
+}
 
-SilentServer::~SilentServer() { ::close(fd_); }
+SilentServer::~SilentServer() {
+    ::close(fd_);
+}
 
 std::string SilentServer::url() const {
     return "http://127.0.0.1:" + std::to_string(port_) + "/";

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <list>
 #include <map>
 #include <mutex>
 #include <string>
@@ -82,7 +83,11 @@ private:
     std::mutex mutex_;
     std::condition_variable stopped_;
     std::vector<int> open_fds_;
-    std::vector<std::thread> workers_;
+    struct Worker {
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+    std::list<Worker> workers_;  // finished ones are joined as new connections arrive
     std::thread acceptor_;
 };
 

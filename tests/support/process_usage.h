@@ -9,8 +9,8 @@ namespace marlowin::testing {
 
 /// Counts of this process's resources, read from /proc (Linux), for leak checks.
 struct ProcessUsage {
-    std::size_t resident_kib = 0;   ///< VmRSS
-    std::size_t peak_kib = 0;       ///< VmHWM, since the last reset_peak()
+    std::size_t resident_kib = 0;  ///< VmRSS
+    std::size_t peak_kib = 0;      ///< VmHWM, since the last reset_peak()
     std::size_t open_files = 0;
     std::size_t threads = 0;
 

@@ -59,7 +59,8 @@ TEST(CurlTransfer, DecodesEveryDeclarationRoute) {
         const char* content_type;
         const char* text;
     } pages[] = {
-        {"/bom", "\xEF\xBB\xBF<title>\xE4\xB8\xAD</title>", "text/html; charset=big5", "<title>中</title>"},
+        {"/bom", "\xEF\xBB\xBF<title>\xE4\xB8\xAD</title>", "text/html; charset=big5",
+         "<title>中</title>"},
         {"/utf16", std::string("\xFF\xFE<\0t\0>\0\x19\x6A", 10), "text/html", "<t>標"},
         {"/header", "<meta charset=big5><title>\xD6\xEC\xE9\x46\xBB\xF9</title>",
          "text/html; charset=gb2312", "<meta charset=big5><title>朱镕基</title>"},
@@ -68,14 +69,18 @@ TEST(CurlTransfer, DecodesEveryDeclarationRoute) {
         {"/http-equiv",
          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">"
          "<title>\xA4\xA4\xA4\xE5\xBC\xD0\xC3\x44</title>",
-         "text/html", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\"><title>中文標題</title>"},
-        {"/undeclared-gbk", "<title>\xB0\xD9\xB6\xC8\xD2\xBB\xCF\xC2\xA3\xAC\xC4\xE3\xBE\xCD\xD6\xAA\xB5\xC0</title>",
+         "text/html",
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; "
+         "charset=big5\"><title>中文標題</title>"},
+        {"/undeclared-gbk",
+         "<title>\xB0\xD9\xB6\xC8\xD2\xBB\xCF\xC2\xA3\xAC\xC4\xE3\xBE\xCD\xD6\xAA\xB5\xC0</title>",
          "text/html", "<title>百度一下，你就知道</title>"},
         {"/sjis", "<title>\x93\xFA\x96\x7B\x8C\xEA</title>", "text/html; charset=shift_jis",
          "<title>日本語</title>"},
         {"/euc-kr", "<title>\xC7\xD1\xB1\xB9\xBE\xEE</title>", "text/html; charset=euc-kr",
          "<title>한국어</title>"},
-        {"/latin1", "<title>\x80\x93x\x94</title>", "text/html; charset=latin1", "<title>€“x”</title>"},
+        {"/latin1", "<title>\x80\x93x\x94</title>", "text/html; charset=latin1",
+         "<title>€“x”</title>"},
         {"/no-content-type", "<title>\xE4\xB8\xAD</title>", "", "<title>中</title>"},
     };
     LocalHttpServer server([&](const HttpRequest& request, Connection& connection) {
@@ -102,8 +107,9 @@ TEST(CurlTransfer, SendsBrowserLikeHeadersAndAcceptsCompressedAndChunkedBodies) 
             connection.respond(200, gzip(page), "text/html; charset=utf-8",
                                "Content-Encoding: gzip\r\n");
         } else {
-            connection.send("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
-                            "Transfer-Encoding: chunked\r\n\r\n");
+            connection.send(
+                "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
+                "Transfer-Encoding: chunked\r\n\r\n");
             for (std::size_t at = 0; at < page.size(); at += 3000) {
                 const std::string piece = page.substr(at, 3000);
                 char size[16];
@@ -180,7 +186,8 @@ TEST(CurlTransfer, ReportsHttpErrorsWithTheirStatusAndAnEmptyBodyAsEmptyText) {
 
 TEST(CurlTransfer, ReportsTransportFailuresWithLibcurlNumbers) {
     CurlTransfer transfer(quick_options());
-    EXPECT_EQ(error_number_of(transfer, "http://127.0.0.1:" + std::to_string(testing::refused_port()) + "/"),
+    EXPECT_EQ(error_number_of(transfer,
+                              "http://127.0.0.1:" + std::to_string(testing::refused_port()) + "/"),
               CURLE_COULDNT_CONNECT);
     EXPECT_EQ(error_number_of(transfer, "ftp://127.0.0.1/"), CURLE_UNSUPPORTED_PROTOCOL);
     EXPECT_EQ(error_number_of(transfer, ""), CURLE_URL_MALFORMAT);

@@ -22,8 +22,8 @@ protected:
         fs::create_directories(dir_);
         const std::string command =
             "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
-            " -addext subjectAltName=IP:127.0.0.1 -keyout '" + key() + "' -out '" + cert() +
-            "' >/dev/null 2>&1";
+            " -addext subjectAltName=IP:127.0.0.1 -keyout '" +
+            key() + "' -out '" + cert() + "' >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0) << "openssl could not make a certificate";
         server_ = std::make_unique<httplib::SSLServer>(cert().c_str(), key().c_str());
         ASSERT_TRUE(server_->is_valid());

@@ -14,18 +14,30 @@ TEST(EncodingLabels, ResolveAsBrowsersDo) {
         const char* label;
         const char* encoding;
     } rows[] = {
-        {"gb2312", "GBK"},           {"GBK", "GBK"},
-        {"x-gbk", "GBK"},            {"chinese", "GBK"},
-        {"csgb2312", "GBK"},         {"iso-ir-58", "GBK"},
-        {"gb18030", "gb18030"},      {"big5", "Big5"},
-        {"big5-hkscs", "Big5"},      {"latin1", "windows-1252"},
-        {"iso-8859-1", "windows-1252"}, {"ascii", "windows-1252"},
-        {"us-ascii", "windows-1252"}, {"utf8", "UTF-8"},
-        {"UTF-16", "UTF-16LE"},      {"unicodefffe", "UTF-16BE"},
-        {"sjis", "Shift_JIS"},       {"windows-949", "EUC-KR"},
-        {"iso-2022-kr", "replacement"}, {"hz-gb-2312", "replacement"},
-        {" \t\nGb2312\f\r ", "GBK"}, {"iso-8859-16", "ISO-8859-16"},
-        {"x-user-defined", "x-user-defined"}, {"logical", "ISO-8859-8-I"},
+        {"gb2312", "GBK"},
+        {"GBK", "GBK"},
+        {"x-gbk", "GBK"},
+        {"chinese", "GBK"},
+        {"csgb2312", "GBK"},
+        {"iso-ir-58", "GBK"},
+        {"gb18030", "gb18030"},
+        {"big5", "Big5"},
+        {"big5-hkscs", "Big5"},
+        {"latin1", "windows-1252"},
+        {"iso-8859-1", "windows-1252"},
+        {"ascii", "windows-1252"},
+        {"us-ascii", "windows-1252"},
+        {"utf8", "UTF-8"},
+        {"UTF-16", "UTF-16LE"},
+        {"unicodefffe", "UTF-16BE"},
+        {"sjis", "Shift_JIS"},
+        {"windows-949", "EUC-KR"},
+        {"iso-2022-kr", "replacement"},
+        {"hz-gb-2312", "replacement"},
+        {" \t\nGb2312\f\r ", "GBK"},
+        {"iso-8859-16", "ISO-8859-16"},
+        {"x-user-defined", "x-user-defined"},
+        {"logical", "ISO-8859-8-I"},
     };
     for (const auto& row : rows) {
         const Encoding* encoding = encoding_for_label(row.label);
@@ -35,7 +47,8 @@ TEST(EncodingLabels, ResolveAsBrowsersDo) {
 }
 
 TEST(EncodingLabels, UnknownLabelsResolveToNothing) {
-    for (const char* label : {"", "gb 2312", "utf-7", "euc-tw", "gb2312;", "\xC2\xA0gbk", "utf-8x"}) {
+    for (const char* label :
+         {"", "gb 2312", "utf-7", "euc-tw", "gb2312;", "\xC2\xA0gbk", "utf-8x"}) {
         EXPECT_EQ(encoding_for_label(label), nullptr) << label;
     }
 }
@@ -44,14 +57,16 @@ TEST(EncodingLabels, UnknownLabelsResolveToNothing) {
 // show on the first page that needs it.
 TEST(EncodingLabels, EveryEncodingDecodes) {
     for (const char* name :
-         {"UTF-8", "IBM866", "ISO-8859-2", "ISO-8859-3", "ISO-8859-4", "ISO-8859-5", "ISO-8859-6",
-          "ISO-8859-7", "ISO-8859-8", "ISO-8859-8-I", "ISO-8859-10", "ISO-8859-13", "ISO-8859-14",
-          "ISO-8859-15", "ISO-8859-16", "KOI8-R", "KOI8-U", "macintosh", "windows-874",
-          "windows-1250", "windows-1251", "windows-1252", "windows-1253", "windows-1254",
-          "windows-1255", "windows-1256", "windows-1257", "windows-1258", "x-mac-cyrillic", "GBK",
-          "gb18030", "Big5", "EUC-JP", "ISO-2022-JP", "Shift_JIS", "EUC-KR", "replacement",
-          "UTF-16BE", "UTF-16LE", "x-user-defined"}) {
-        EXPECT_NO_THROW(static_cast<void>(decode_bytes(encoding_named(name), std::string_view("A"))))
+         {"UTF-8",        "IBM866",       "ISO-8859-2",   "ISO-8859-3",     "ISO-8859-4",
+          "ISO-8859-5",   "ISO-8859-6",   "ISO-8859-7",   "ISO-8859-8",     "ISO-8859-8-I",
+          "ISO-8859-10",  "ISO-8859-13",  "ISO-8859-14",  "ISO-8859-15",    "ISO-8859-16",
+          "KOI8-R",       "KOI8-U",       "macintosh",    "windows-874",    "windows-1250",
+          "windows-1251", "windows-1252", "windows-1253", "windows-1254",   "windows-1255",
+          "windows-1256", "windows-1257", "windows-1258", "x-mac-cyrillic", "GBK",
+          "gb18030",      "Big5",         "EUC-JP",       "ISO-2022-JP",    "Shift_JIS",
+          "EUC-KR",       "replacement",  "UTF-16BE",     "UTF-16LE",       "x-user-defined"}) {
+        EXPECT_NO_THROW(
+            static_cast<void>(decode_bytes(encoding_named(name), std::string_view("A"))))
             << name;
     }
 }

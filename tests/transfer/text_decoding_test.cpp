@@ -39,11 +39,23 @@ TEST(DecodeBytes, ReadsEachEncodingAsBrowsersDo) {
         {"replacement", "anything", "\xEF\xBF\xBD"},
         {"replacement", "", ""},
         // Malformed input becomes U+FFFD, never an error.
-        {"UTF-8", "a\xFF" "b\xED\xA0\x80" "c", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "c"},
+        {"UTF-8",
+         "a\xFF"
+         "b\xED\xA0\x80"
+         "c",
+         "a\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+         "c"},
         {"UTF-8", "\xE4\xB8", "\xEF\xBF\xBD"},
         {"GBK", "a\xD6", "a\xEF\xBF\xBD"},
-        {"UTF-16LE", std::string("\x00\xD8\x41\x00", 4), "\xEF\xBF\xBD" "A"},
-        {"UTF-16LE", std::string("A\x00" "B", 3), "A\xEF\xBF\xBD"},
+        {"UTF-16LE", std::string("\x00\xD8\x41\x00", 4),
+         "\xEF\xBF\xBD"
+         "A"},
+        {"UTF-16LE",
+         std::string("A\x00"
+                     "B",
+                     3),
+         "A\xEF\xBF\xBD"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(decode(row.encoding, row.bytes), row.text) << row.encoding;
@@ -53,9 +65,9 @@ TEST(DecodeBytes, ReadsEachEncodingAsBrowsersDo) {
 // Whatever the bytes, every decoder produces well-formed UTF-8.
 TEST(DecodeBytes, RandomBytesAlwaysGiveWellFormedUtf8) {
     std::mt19937 random(20261206);
-    for (const char* encoding : {"UTF-8", "GBK", "Big5", "Shift_JIS", "EUC-JP", "ISO-2022-JP",
-                                 "EUC-KR", "UTF-16LE", "UTF-16BE", "windows-1252", "KOI8-R",
-                                 "ISO-8859-16", "x-user-defined", "windows-874"}) {
+    for (const char* encoding :
+         {"UTF-8", "GBK", "Big5", "Shift_JIS", "EUC-JP", "ISO-2022-JP", "EUC-KR", "UTF-16LE",
+          "UTF-16BE", "windows-1252", "KOI8-R", "ISO-8859-16", "x-user-defined", "windows-874"}) {
         for (int round = 0; round < 50; ++round) {
             std::string bytes(random() % 300, '\0');
             for (char& c : bytes) {
@@ -94,9 +106,10 @@ TEST(DecodeBytes, BigPagesDecodeInPiecesExactlyAsInOnePass) {
             std::string one_pass;
             std::size_t malformed = 0;
             for (std::size_t i = 0; i + 1 < line_starts.size(); ++i) {
-                const auto line = decode_bytes(
-                    encoding_named(encoding),
-                    std::string_view(page).substr(line_starts[i], line_starts[i + 1] - line_starts[i]));
+                const auto line =
+                    decode_bytes(encoding_named(encoding),
+                                 std::string_view(page).substr(
+                                     line_starts[i], line_starts[i + 1] - line_starts[i]));
                 one_pass += line.text;
                 malformed += line.malformed;
             }
@@ -149,9 +162,18 @@ bool reference_valid(std::string_view s) {
 
 TEST(Utf8Validator, BulkPathAgreesWithAPlainReadingOnRandomText) {
     std::mt19937 random(99);
-    const std::string pieces[] = {"a", "\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF",
-                                  "\xEE\x80\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80",
-                                  "\xF4\x8F\xBF\xBF", "中", "😀"};
+    const std::string pieces[] = {"a",
+                                  "\x7F",
+                                  "\xC2\x80",
+                                  "\xDF\xBF",
+                                  "\xE0\xA0\x80",
+                                  "\xED\x9F\xBF",
+                                  "\xEE\x80\x80",
+                                  "\xEF\xBF\xBF",
+                                  "\xF0\x90\x80\x80",
+                                  "\xF4\x8F\xBF\xBF",
+                                  "中",
+                                  "😀"};
     int invalid = 0;
     for (int round = 0; round < 20000; ++round) {
         std::string text;
@@ -163,9 +185,15 @@ TEST(Utf8Validator, BulkPathAgreesWithAPlainReadingOnRandomText) {
             // One corrupted, inserted or cut byte somewhere.
             const std::size_t at = random() % text.size();
             switch (random() % 3) {
-                case 0: text[at] = static_cast<char>(random()); break;
-                case 1: text.insert(at, 1, static_cast<char>(0x80 + random() % 0x80)); break;
-                default: text.resize(at); break;
+                case 0:
+                    text[at] = static_cast<char>(random());
+                    break;
+                case 1:
+                    text.insert(at, 1, static_cast<char>(0x80 + random() % 0x80));
+                    break;
+                default:
+                    text.resize(at);
+                    break;
             }
         }
         const bool want = reference_valid(text);
@@ -193,7 +221,7 @@ TEST(Utf8Validator, AcceptsOnlyWellFormedSequencesInAnySplit) {
         {"\xED\xA0\x80", false},      // surrogate
         {"\xF4\x90\x80\x80", false},  // above U+10FFFF
         {"\xF5\x80\x80\x80", false},
-        {"\xE4\xB8", false},          // cut off
+        {"\xE4\xB8", false},  // cut off
         {"\x80", false},
         {"abcdefgh\xFFijklmnop", false},
     };
@@ -255,8 +283,9 @@ TEST(DecodeHtmlBytes, UndeclaredLongBig5TextIsDetected) {
     std::string body = "<html><body>";
     for (int i = 0; i < 40; ++i) {
         // 中文標題，繁體字的網頁內容。
-        body += "\xA4\xA4\xA4\xE5\xBC\xD0\xC3\x44\xA1\x41\xC1\x63\xC5\xE9\xA6\x72\xAA\xBA\xBA\xF4"
-                "\xAD\xB6\xA4\xBA\xAE\x65\xA1\x43";
+        body +=
+            "\xA4\xA4\xA4\xE5\xBC\xD0\xC3\x44\xA1\x41\xC1\x63\xC5\xE9\xA6\x72\xAA\xBA\xBA\xF4"
+            "\xAD\xB6\xA4\xBA\xAE\x65\xA1\x43";
     }
     const DecodedPage page = decode_html_bytes(body, "");
     EXPECT_EQ(page.encoding->name, "Big5");

@@ -62,9 +62,9 @@ protected:
                 return;
             }
             if (auto* box = qobject_cast<QMessageBox*>(dialog.data())) {
-                SeenBox seen{box->windowTitle(), box->text(),
-                             box->informativeText(), box->icon(),
-                             {}, box->windowModality() == Qt::ApplicationModal};
+                SeenBox seen{
+                    box->windowTitle(), box->text(), box->informativeText(),
+                    box->icon(),        {},          box->windowModality() == Qt::ApplicationModal};
                 for (QAbstractButton* button : box->buttons()) {
                     seen.buttons << button->text();
                 }

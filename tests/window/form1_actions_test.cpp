@@ -88,15 +88,15 @@ TEST_F(WindowTest, AFailedFetchIsReportedAndTheProgramGoesOn) {
     serve("/page", {200, "<title>first</title>", "text/html"});
     retrieve(server.url("/page"));
 
-    const std::string refused =
-        "http://127.0.0.1:" + std::to_string(testing::refused_port()) + "/";
+    const std::string refused = "http://127.0.0.1:" + std::to_string(testing::refused_port()) + "/";
     const struct {
         std::string address;
         QString text;
     } failures[] = {
         {server.url("/missing"), QStringLiteral("错误 404：服务器返回 404（未找到）")},
         {refused, QStringLiteral("错误 7：无法连接到服务器（连接被拒绝）")},
-        {"ftp://127.0.0.1/", QStringLiteral("错误 1：不支持的协议：只能检索 http:// 或 https:// 网址")},
+        {"ftp://127.0.0.1/",
+         QStringLiteral("错误 1：不支持的协议：只能检索 http:// 或 https:// 网址")},
     };
     for (const auto& failure : failures) {
         watcher.boxes.clear();

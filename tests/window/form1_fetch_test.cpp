@@ -39,7 +39,8 @@ TEST_F(StalledFetch, CancelInTheProgressDialogEndsTheFetchQuietly) {
     watcher.on_other_dialog = [&](QWidget* dialog) {
         dialog_title = dialog->windowTitle();
         status = dialog->findChild<QLabel*>(QStringLiteral("Status"))->text();
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Cancel")), Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Cancel")),
+                          Qt::LeftButton);
     };
     const auto start = std::chrono::steady_clock::now();
     retrieve(stalled.url());
@@ -75,7 +76,8 @@ TEST_F(StalledFetch, WhileFetchingTheWindowPaintsButTakesNoInput) {
         painted = true;
     });
     watcher.on_other_dialog = [](QWidget* dialog) {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Cancel")), Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Cancel")),
+                          Qt::LeftButton);
     };
     click("Command1");
     EXPECT_TRUE(busy_cursor);

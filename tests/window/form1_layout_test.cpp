@@ -98,8 +98,8 @@ TEST(Form1Layout, FocusStartsOnRetrieveAndTabFollowsTheTabIndex) {
     Form1 form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    const char* order[] = {"Command1", "Text1", "Command2", "Command3", "Text3",
-                           "Command4", "Command5", "Command1"};
+    const char* order[] = {"Command1", "Text1",    "Command2", "Command3",
+                           "Text3",    "Command4", "Command5", "Command1"};
     EXPECT_EQ(QApplication::focusWidget(), element(form, order[0]));
     for (std::size_t i = 1; i < std::size(order); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -7,7 +7,8 @@
 #include "transfer/curl_transfer.h"
 
 int main(int argc, char** argv) {
-    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+    for (const char* name :
+         {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
         unsetenv(name);
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -14,14 +14,15 @@ using testing::RecordingNotices;
 
 struct ExtractCase {
     const char* name;
-    std::string page;        // Text2 before
-    std::string result;      // Text3 before
+    std::string page;    // Text2 before
+    std::string result;  // Text3 before
     std::string result_after;
     std::vector<Notice> notices;
 };
 
-void PrintTo(const ExtractCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const ExtractCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ExtractOutcome : public ::testing::TestWithParam<ExtractCase> {};
 
@@ -48,15 +49,23 @@ INSTANTIATE_TEST_SUITE_P(
         ExtractCase{"EmptyTitleEmptiesResult", "<title></title>", "Old", "", {N::ExtractNothing}},
         ExtractCase{"CapitalsKeepEmptyResult", "<TITLE>x</TITLE>", "", "", {N::ExtractNothing}},
         // A failed cut is not a success, whatever the result box still shows.
-        ExtractCase{"CapitalsKeepEarlierTitle", "<TITLE>x</TITLE>", "Old", "Old", {N::ExtractNothing}},
+        ExtractCase{
+            "CapitalsKeepEarlierTitle", "<TITLE>x</TITLE>", "Old", "Old", {N::ExtractNothing}},
         ExtractCase{"EndsWithOpenKeepsResult", "abc<title>", "typed", "typed", {N::ExtractNothing}},
         ExtractCase{"BothEmpty", "", "", "", {N::ExtractWithoutPage, N::ExtractNothing}},
-        ExtractCase{"EmptyPageKeepsTypedText", "", "typed", "typed",
+        ExtractCase{"EmptyPageKeepsTypedText",
+                    "",
+                    "typed",
+                    "typed",
                     {N::ExtractWithoutPage, N::ExtractNothing}},
         ExtractCase{"WhitespacePageNoTitle", " \r\n", "", "", {N::ExtractNothing}},
         ExtractCase{"WhitespaceTitle", "<title> </title>", "", " ", {N::ExtractDone}},
-        ExtractCase{"MultiLineTitle", "<title>\r\n a \r\n</title>", "", "\r\n a \r\n", {N::ExtractDone}},
-        ExtractCase{"ChineseTitle", "<title>百度一下，你就知道</title>", "", "百度一下，你就知道",
+        ExtractCase{
+            "MultiLineTitle", "<title>\r\n a \r\n</title>", "", "\r\n a \r\n", {N::ExtractDone}},
+        ExtractCase{"ChineseTitle",
+                    "<title>百度一下，你就知道</title>",
+                    "",
+                    "百度一下，你就知道",
                     {N::ExtractDone}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -101,7 +110,8 @@ TEST(Extract, ChecksReadTheBoxesAfresh) {
     };
     extract(form, notices);
     // The cut failed, so even text typed meanwhile is not this run's success.
-    EXPECT_EQ(notices.shown, (std::vector<Notice>{Notice::ExtractWithoutPage, Notice::ExtractNothing}));
+    EXPECT_EQ(notices.shown,
+              (std::vector<Notice>{Notice::ExtractWithoutPage, Notice::ExtractNothing}));
     EXPECT_GE(form.reads[Field::Text2], 1);
 }
 

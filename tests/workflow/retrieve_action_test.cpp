@@ -18,8 +18,9 @@ struct RetrieveCase {
     Notice notice;
 };
 
-void PrintTo(const RetrieveCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const RetrieveCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RetrieveOutcome : public ::testing::TestWithParam<RetrieveCase> {};
 

@@ -19,8 +19,9 @@ struct CutCase {
     std::optional<std::string> title;  // nullopt: the cut fails
 };
 
-void PrintTo(const CutCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const CutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TitleCutTable : public ::testing::TestWithParam<CutCase> {};
 
@@ -54,10 +55,12 @@ const CutCase kCases[] = {
     {"OnlyCloseAfterOpen", "<title></title>rest", ""},
     {"CloseThenAnotherOpen", "<title>a</title><title>b</title>", "a"},
     {"NoCloseButLaterOpen", "<title>first<p>body<title>second", "first<p>body"},
-    {"NearMissMarkers", "<title>a<titl><title <title/></titl></title", "a<titl><title <title/></titl></title"},
+    {"NearMissMarkers", "<title>a<titl><title <title/></titl></title",
+     "a<titl><title <title/></titl></title"},
     {"LessThanRuns", "<title><<<</title>", "<<<"},
     {"CloseWithSpaceIsNotClose", "<title>a</title >b</title>", "a</title >b"},
-    {"MultiLineTitle", "<title>\r\n  Line one\r\n  Line two\n</title>", "\r\n  Line one\r\n  Line two\n"},
+    {"MultiLineTitle", "<title>\r\n  Line one\r\n  Line two\n</title>",
+     "\r\n  Line one\r\n  Line two\n"},
     {"SpacesKept", "<title>  spaced  </title>", "  spaced  "},
     {"EntitiesNotDecoded", "<title>A &amp; B &#20013;</title>", "A &amp; B &#20013;"},
     {"TagsInsideKept", "<title><b>bold</b></title>", "<b>bold</b>"},
