@@ -3,6 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 
 namespace marlowin::bench {
@@ -18,10 +20,14 @@ public:
             if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
                 seconds[run.benchmark_name()] =
                     run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+                for (const auto& [name, counter] : run.counters) {
+                    counters[run.benchmark_name() + "#" + name] = counter.value;
+                }
             }
         }
     }
     std::map<std::string, double> seconds;
+    std::map<std::string, double> counters;
 };
 
 }  // namespace
@@ -35,23 +41,37 @@ int run_with_ratios(int argc, char** argv, const std::vector<Ratio>& ratios) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    std::printf("\n%-52s %10s %8s  %s\n", "ratio (measured / baseline, same run)", "ratio",
-                "target", "");
+    std::string table;
+    char line[256];
     bool all_met = true;
     for (const auto& r : ratios) {
-        const auto m = reporter.seconds.find(r.measured);
-        const auto b = reporter.seconds.find(r.baseline);
-        if (m == reporter.seconds.end() || b == reporter.seconds.end() || b->second <= 0) {
-            std::printf("%-52s %10s %8.2f  (not run)\n", r.label.c_str(), "-", r.target);
-            continue;
+        double ratio = -1;
+        if (!r.counter.empty()) {
+            const auto c = reporter.counters.find(r.measured + "#" + r.counter);
+            ratio = c == reporter.counters.end() ? -1 : c->second;
+        } else {
+            const auto m = reporter.seconds.find(r.measured);
+            const auto b = reporter.seconds.find(r.baseline);
+            if (m != reporter.seconds.end() && b != reporter.seconds.end() && b->second > 0) {
+                ratio = m->second / b->second;
+            }
         }
-        const double ratio = m->second / b->second;
-        const bool met = ratio <= r.target;
-        all_met = all_met && met;
-        std::printf("%-52s %10.3f %8.2f  %s\n", r.label.c_str(), ratio, r.target,
-                    met ? "met" : "MISSED");
+        if (ratio < 0) {
+            std::snprintf(line, sizeof line, "%-56s %8s %8.2f  (not run)\n", r.label.c_str(), "-",
+                          r.target);
+        } else {
+            const bool met = ratio <= r.target;
+            all_met = all_met && met;
+            std::snprintf(line, sizeof line, "%-56s %8.3f %8.2f  %s\n", r.label.c_str(), ratio,
+                          r.target, met ? "met" : "MISSED");
+        }
+        table += line;
     }
-    std::printf("%s\n", all_met ? "all targets met" : "some targets missed");
+    std::printf("\n%-56s %8s %8s\n%s%s\n", "ratio to the baseline of the same run", "ratio",
+                "target", table.c_str(), all_met ? "all targets met" : "some targets missed");
+    if (const char* path = std::getenv("MARLOWIN_BENCH_TABLE")) {
+        std::ofstream(path, std::ios::app) << table;
+    }
     return 0;
 }
 

@@ -18,6 +18,7 @@
 #include "bench/ratio_report.h"
 #include "bench/start_up_timer.h"
 #include "tests/support/local_http_server.h"
+#include "tests/support/process_usage.h"
 #include "window/form1.h"
 
 namespace {
@@ -36,10 +37,31 @@ std::string big_page() {
     return page;
 }
 
+std::string big_gbk_page() {
+    std::string page = "<html><head><meta charset=\"gbk\"><title>\xB4\xF3</title></head>\n";
+    unsigned lead = 0xB0;
+    unsigned trail = 0xA1;
+    while (page.size() < (std::size_t{50} << 20)) {
+        page += "<p>";
+        for (int i = 0; i < 40; ++i) {
+            page += static_cast<char>(lead);
+            page += static_cast<char>(trail);
+            if (++trail == 0xFF) {
+                trail = 0xA1;
+                lead = lead == 0xF7 ? 0xB0 : lead + 1;
+            }
+        }
+        page += "</p>\n";
+    }
+    return page;
+}
+
 struct Served {
     std::string page = big_page();
-    LocalHttpServer server{[this](const HttpRequest&, Connection& connection) {
-        connection.respond(200, page, "application/octet-stream");
+    std::string gbk_page = big_gbk_page();
+    LocalHttpServer server{[this](const HttpRequest& request, Connection& connection) {
+        connection.respond(200, request.target == "/gbk" ? gbk_page : page,
+                           "application/octet-stream");
     }};
 };
 
@@ -82,6 +104,36 @@ void BM_ClickToNotice(benchmark::State& state) {
     qApp->removeEventFilter(&notices);
 }
 BENCHMARK(BM_ClickToNotice)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Peak memory while a fresh window retrieves a 50 MB page and extracts its title, as a
+// multiple of the page's size (counter "peak_over_page").
+void peak_memory(benchmark::State& state, const char* path, std::size_t page_size) {
+    const std::string url = served().server.url(path);
+    NoticeTimer notices;
+    qApp->installEventFilter(&notices);
+    for (auto _ : state) {
+        marlowin::Form1 form;
+        form.show();
+        form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QString::fromStdString(url));
+        const auto before = marlowin::testing::ProcessUsage::now();
+        marlowin::testing::ProcessUsage::reset_peak();
+        QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+        const auto after = marlowin::testing::ProcessUsage::now();
+        state.counters["peak_over_page"] =
+            static_cast<double>(after.peak_kib - before.resident_kib) * 1024.0 /
+            static_cast<double>(page_size);
+    }
+    qApp->removeEventFilter(&notices);
+}
+void BM_PeakMemoryUtf8Page(benchmark::State& state) {
+    peak_memory(state, "/utf8", served().page.size());
+}
+void BM_PeakMemoryGbkPage(benchmark::State& state) {
+    peak_memory(state, "/gbk", served().gbk_page.size());
+}
+BENCHMARK(BM_PeakMemoryUtf8Page)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeakMemoryGbkPage)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_BareLibcurl(benchmark::State& state) {
     const std::string url = served().server.url("/");
@@ -127,6 +179,10 @@ int main(int argc, char** argv) {
         {
             {"click to notice, 50 MB page vs bare libcurl", "BM_ClickToNotice/manual_time",
              "BM_BareLibcurl/real_time", 1.5},
+            {"peak memory, 50 MB UTF-8 page, as a multiple of its size",
+             "BM_PeakMemoryUtf8Page/iterations:1", "", 4.0, "peak_over_page"},
+            {"peak memory, 50 MB GBK page, as a multiple of its size",
+             "BM_PeakMemoryGbkPage/iterations:1", "", 4.0, "peak_over_page"},
             {"start-up to window shown vs minimal Qt window",
              "BM_StartUpMarlowin/iterations:20/manual_time",
              "BM_StartUpMinimalQt/iterations:20/manual_time", 1.3},

@@ -57,26 +57,81 @@ std::string_view scheme_of(std::string_view text) {
     return text.substr(0, i);
 }
 
-// Characters a host name may hold besides letters and digits; anything else (spaces, '<',
-// '%', '|', ...) makes the address malformed rather than reaching the network.
+// Characters a host name may hold besides letters and digits, as libcurl takes them; anything
+// else (spaces, '<', '%', '(', '|', ...) makes the address malformed rather than reaching the
+// network.
 constexpr bool is_host_char(char c) {
-    return is_alpha(c) || is_digit(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '!' ||
-           c == '$' || c == '&' || c == '\'' || c == '(' || c == ')' || c == '*' || c == '+' ||
-           c == ',' || c == ';' || c == '=';
+    return is_alpha(c) || is_digit(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
-bool is_ip6_literal(std::string_view host) {
-    return host.size() > 2 && host.front() == '[' && host.back() == ']' &&
-           std::all_of(host.begin() + 1, host.end() - 1, [](char c) {
-               return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' ||
-                      c == '.';
-           });
+bool is_hex(char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+bool is_ipv4_address(std::string_view text) {
+    int parts = 0;
+    while (!text.empty()) {
+        const std::size_t dot = text.find('.');
+        const std::string_view part = text.substr(0, dot);
+        if (part.empty() || part.size() > 3 || !std::all_of(part.begin(), part.end(), is_digit) ||
+            (part.size() > 1 && part[0] == '0') || std::stoi(std::string(part)) > 255) {
+            return false;
+        }
+        ++parts;
+        if (dot == std::string_view::npos) {
+            break;
+        }
+        text.remove_prefix(dot + 1);
+        if (text.empty()) {
+            return false;
+        }
+    }
+    return parts == 4;
+}
+
+// An IPv6 address in brackets: up to eight groups of one to four hex digits, at most one "::",
+// the last 32 bits possibly written as an IPv4 address.
+bool is_ipv6_literal(std::string_view host) {
+    if (host.size() < 4 || host.front() != '[' || host.back() != ']') {
+        return false;
+    }
+    std::string_view text = host.substr(1, host.size() - 2);
+    const std::size_t gap = text.find("::");
+    if (gap != std::string_view::npos && text.find("::", gap + 1) != std::string_view::npos) {
+        return false;
+    }
+    int groups = 0;
+    const auto count_groups = [&](std::string_view side, bool may_end_in_ipv4) {
+        if (side.empty()) {
+            return true;
+        }
+        while (true) {
+            const std::size_t colon = side.find(':');
+            const std::string_view group = side.substr(0, colon);
+            if (colon == std::string_view::npos && may_end_in_ipv4 &&
+                group.find('.') != std::string_view::npos) {
+                groups += 2;
+                return is_ipv4_address(group);
+            }
+            if (group.empty() || group.size() > 4 || !std::all_of(group.begin(), group.end(), is_hex)) {
+                return false;
+            }
+            ++groups;
+            if (colon == std::string_view::npos) {
+                return true;
+            }
+            side.remove_prefix(colon + 1);
+        }
+    };
+    if (gap == std::string_view::npos) {
+        return count_groups(text, true) && groups == 8;
+    }
+    return count_groups(text.substr(0, gap), false) && count_groups(text.substr(gap + 2), true) &&
+           groups < 8;
 }
 
 std::string host_to_ascii(std::string_view host, std::string_view typed) {
     if (std::all_of(host.begin(), host.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        if (!is_ip6_literal(host) && !std::all_of(host.begin(), host.end(), is_host_char)) {
+        if (!is_ipv6_literal(host) && !std::all_of(host.begin(), host.end(), is_host_char)) {
             malformed(typed, "the host name holds a character no host name may hold");
         }
         return std::string(host);
@@ -105,15 +160,29 @@ std::string host_to_ascii(std::string_view host, std::string_view typed) {
     return out;
 }
 
+enum class Part { Path, Query, Userinfo };
+
 // Percent-encodes what a server would not take raw: controls, space, quotes, angle brackets,
-// backquote, braces and every non-ASCII byte. An existing %XX stays as it is.
-void append_encoded(std::string& out, std::string_view part, bool query) {
+// backquote, braces and every non-ASCII byte, and in a user name or password also the
+// characters that delimit the parts of an address. An existing %XX stays as it is.
+void append_encoded(std::string& out, std::string_view part, Part where) {
     constexpr std::array<char, 16> kHex = {'0', '1', '2', '3', '4', '5', '6', '7',
                                            '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
+    constexpr std::string_view kUserinfoDelimiters = "`{}/:;=@[\\]^|#?";
     for (const char c : part) {
         const auto b = static_cast<unsigned char>(c);
-        const bool encode = b <= 0x20 || b >= 0x7F || c == '"' || c == '<' || c == '>' ||
-                            (query ? c == '\'' : (c == '`' || c == '{' || c == '}'));
+        bool encode = b <= 0x20 || b >= 0x7F || c == '"' || c == '<' || c == '>';
+        switch (where) {
+            case Part::Path:
+                encode = encode || c == '`' || c == '{' || c == '}';
+                break;
+            case Part::Query:
+                encode = encode || c == '\'';
+                break;
+            case Part::Userinfo:
+                encode = encode || kUserinfoDelimiters.find(c) != std::string_view::npos;
+                break;
+        }
         if (encode) {
             out += '%';
             out += kHex[b >> 4];
@@ -190,7 +259,16 @@ std::string normalize_address(std::string_view typed) {
     }
 
     std::string url = scheme + "://";
-    append_encoded(url, userinfo, false);
+    if (!userinfo.empty()) {
+        userinfo.remove_suffix(1);  // the '@'
+        const std::size_t colon = userinfo.find(':');
+        append_encoded(url, userinfo.substr(0, colon), Part::Userinfo);
+        if (colon != std::string_view::npos) {
+            url += ':';
+            append_encoded(url, userinfo.substr(colon + 1), Part::Userinfo);
+        }
+        url += '@';
+    }
     url += host_to_ascii(host, typed);
     url += port;
     if (tail.empty() || (tail.front() != '/' && tail.front() != '\\')) {
@@ -201,9 +279,9 @@ std::string normalize_address(std::string_view typed) {
     const std::size_t query_at = tail.find('?');
     std::string path(tail.substr(0, query_at));
     std::replace(path.begin(), path.end(), '\\', '/');
-    append_encoded(url, path, false);
+    append_encoded(url, path, Part::Path);
     if (query_at != std::string_view::npos) {
-        append_encoded(url, tail.substr(query_at), true);
+        append_encoded(url, tail.substr(query_at), Part::Query);
     }
     return url;
 }

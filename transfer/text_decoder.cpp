@@ -58,11 +58,15 @@ void U_CALLCONV substitute_and_count(const void* context, UConverterToUnicodeArg
     ucnv_cbToUWriteUChars(args, &replacement, 1, 0, status);
 }
 
-// ICU's converter reads the bytes into UTF-16 a block at a time and u_strToUTF8WithSub
-// writes each block out as UTF-8 (faster than pivoting through ICU's UTF-8 converter). A high
-// surrogate at the end of a block waits for its partner in the next one.
-DecodeResult decode_with_icu(std::string_view icu_name, bool euro_for_0x80,
-                             std::string_view bytes) {
+// What decoding @p length bytes usually takes: CJK text grows by half going from two bytes to
+// three, single-byte text a little. More is appended when needed.
+std::size_t expected_utf8_size(std::size_t length) { return length + length / 2; }
+
+// ICU's converter reads the bytes into UTF-16 a block at a time and u_strToUTF8WithSub turns
+// each block into UTF-8 (faster than pivoting through ICU's UTF-8 converter), appended to
+// @p out. A high surrogate at the end of a block waits for its partner in the next one.
+std::size_t decode_with_icu(std::string_view icu_name, bool euro_for_0x80, std::string_view bytes,
+                            std::string& out) {
     const Converter source = open_converter(icu_name);
     SubstituteContext context{euro_for_0x80};
     UErrorCode status = U_ZERO_ERROR;
@@ -71,12 +75,9 @@ DecodeResult decode_with_icu(std::string_view icu_name, bool euro_for_0x80,
         throw std::runtime_error("cannot set the ICU substitution callback");
     }
 
-    // CJK text grows by half going from two bytes to three, single-byte text a little; the
-    // slack lets the last block through without growing the buffer.
     constexpr std::size_t kBlock = 16384;
-    std::string out(bytes.size() + bytes.size() / 2 + kBlock * 3, '\0');
-    std::size_t used = 0;
     std::array<UChar, kBlock + 1> block{};
+    std::array<char, kBlock * 3> utf8{};
     std::size_t carried = 0;  // a high surrogate kept from the previous block
     const char* read = bytes.data();
     const char* const read_end = bytes.data() + bytes.size();
@@ -93,19 +94,15 @@ DecodeResult decode_with_icu(std::string_view icu_name, bool euro_for_0x80,
         carried = (more && units > 0 && U16_IS_LEAD(block[units - 1])) ? 1 : 0;
         units -= carried;
 
-        if (out.size() - used < units * 3) {
-            out.resize(std::max(out.size() + out.size() / 2, used + units * 3));
-        }
         int32_t written = 0;
         UErrorCode utf8_status = U_ZERO_ERROR;
-        u_strToUTF8WithSub(out.data() + used, static_cast<int32_t>(out.size() - used), &written,
-                           block.data(), static_cast<int32_t>(units), 0xFFFD, nullptr,
-                           &utf8_status);
+        u_strToUTF8WithSub(utf8.data(), static_cast<int32_t>(utf8.size()), &written, block.data(),
+                           static_cast<int32_t>(units), 0xFFFD, nullptr, &utf8_status);
         if (U_FAILURE(utf8_status)) {
             throw std::runtime_error(std::string("UTF-8 conversion failed: ") +
                                      u_errorName(utf8_status));
         }
-        used += static_cast<std::size_t>(written);
+        out.append(utf8.data(), static_cast<std::size_t>(written));
         if (carried != 0) {
             block[0] = block[units];
         }
@@ -113,8 +110,15 @@ DecodeResult decode_with_icu(std::string_view icu_name, bool euro_for_0x80,
             break;
         }
     }
-    out.resize(used);
-    return {std::move(out), context.malformed};
+    return context.malformed;
+}
+
+DecodeResult decode_with_icu(std::string_view icu_name, bool euro_for_0x80,
+                             std::string_view bytes) {
+    DecodeResult result{{}, 0};
+    result.text.reserve(expected_utf8_size(bytes.size()));
+    result.malformed = decode_with_icu(icu_name, euro_for_0x80, bytes, result.text);
+    return result;
 }
 
 // Pages of several megabytes are decoded in pieces, one per core. A piece may only start where
@@ -235,17 +239,15 @@ DecodeResult decode_bytes(const Encoding& encoding, std::string_view bytes) {
                     return decode_with_icu(encoding.icu_name, euro, pieces[i]);
                 }));
             }
-            DecodeResult result = decode_with_icu(encoding.icu_name, euro, pieces[0]);
-            std::vector<DecodeResult> rest;
-            std::size_t total = result.text.size();
+            // The first piece's text has room for all of them, so the others are appended
+            // without moving it.
+            DecodeResult result{{}, 0};
+            result.text.reserve(expected_utf8_size(bytes.size()));
+            result.malformed = decode_with_icu(encoding.icu_name, euro, pieces[0], result.text);
             for (auto& piece : decoding) {
-                rest.push_back(piece.get());
-                total += rest.back().text.size();
-            }
-            result.text.reserve(total);
-            for (const auto& piece : rest) {
-                result.text += piece.text;
-                result.malformed += piece.malformed;
+                const DecodeResult rest = piece.get();
+                result.text += rest.text;
+                result.malformed += rest.malformed;
             }
             return result;
         }
