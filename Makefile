@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test sanitize fuzz bench package clean
+.PHONY: all deps build run test sanitize fuzz lint bench package clean
 
 all: build
 
@@ -44,6 +44,10 @@ fuzz: deps
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
 
+# clang-tidy (.clang-tidy) and clang-format (.clang-format) in check mode over our code.
+lint: deps
+	scripts/lint build-lint
+
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DMARLOWIN_BUILD_TESTS=OFF \
 	      -DMARLOWIN_BUILD_BENCH=ON $(CMAKE_FLAGS)
@@ -59,4 +63,4 @@ package: deps
 	@ls -1 $(PACKAGE_DIR)/*.deb
 
 clean:
-	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(PACKAGE_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(PACKAGE_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) build-lint

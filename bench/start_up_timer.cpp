@@ -1,13 +1,12 @@
 #include "bench/start_up_timer.h"
 
 #include <X11/Xlib.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
-
-extern char** environ;
+#include <csignal>
 
 namespace marlowin::bench {
 

@@ -64,7 +64,9 @@ constexpr bool is_host_char(char c) {
     return is_alpha(c) || is_digit(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
-bool is_hex(char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool is_hex(char c) {
+    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
 bool is_ipv4_address(std::string_view text) {
     int parts = 0;
@@ -111,7 +113,8 @@ bool is_ipv6_literal(std::string_view host) {
                 groups += 2;
                 return is_ipv4_address(group);
             }
-            if (group.empty() || group.size() > 4 || !std::all_of(group.begin(), group.end(), is_hex)) {
+            if (group.empty() || group.size() > 4 ||
+                !std::all_of(group.begin(), group.end(), is_hex)) {
                 return false;
             }
             ++groups;

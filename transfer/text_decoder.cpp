@@ -60,7 +60,9 @@ void U_CALLCONV substitute_and_count(const void* context, UConverterToUnicodeArg
 
 // What decoding @p length bytes usually takes: CJK text grows by half going from two bytes to
 // three, single-byte text a little. More is appended when needed.
-std::size_t expected_utf8_size(std::size_t length) { return length + length / 2; }
+std::size_t expected_utf8_size(std::size_t length) {
+    return length + length / 2;
+}
 
 // ICU's converter reads the bytes into UTF-16 a block at a time and u_strToUTF8WithSub turns
 // each block into UTF-8 (faster than pivoting through ICU's UTF-8 converter), appended to
@@ -90,7 +92,7 @@ std::size_t decode_with_icu(std::string_view icu_name, bool euro_for_0x80, std::
             throw std::runtime_error(std::string("ICU conversion failed: ") + u_errorName(status));
         }
         const bool more = status == U_BUFFER_OVERFLOW_ERROR;
-        std::size_t units = static_cast<std::size_t>(write - block.data());
+        auto units = static_cast<std::size_t>(write - block.data());
         carried = (more && units > 0 && U16_IS_LEAD(block[units - 1])) ? 1 : 0;
         units -= carried;
 

@@ -11,7 +11,9 @@ InputBlocker::InputBlocker(QWidget& window, std::function<bool()> active)
     qApp->installEventFilter(this);
 }
 
-InputBlocker::~InputBlocker() { qApp->removeEventFilter(this); }
+InputBlocker::~InputBlocker() {
+    qApp->removeEventFilter(this);
+}
 
 bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     if (!watched->isWidgetType() || !active_()) {

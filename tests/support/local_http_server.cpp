@@ -116,7 +116,7 @@ bool Connection::wait(std::chrono::milliseconds duration) {
     return !server_.stopped_.wait_for(lock, duration, [&] { return server_.stopping_.load(); });
 }
 
-void Connection::reset() {
+void Connection::reset() const {
     // Closing a socket that lingers for zero seconds sends RST instead of FIN.
     const linger hard{1, 0};
     ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);

@@ -41,7 +41,7 @@ public:
     bool wait(std::chrono::milliseconds duration);
     /// Ends the connection with a TCP reset instead of an orderly close, once the handler
     /// returns; send nothing more after this.
-    void reset();
+    void reset() const;
 
 private:
     friend class LocalHttpServer;

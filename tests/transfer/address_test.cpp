@@ -28,7 +28,7 @@ TEST(NormalizeAddress, IsLenientAsAnAddressBar) {
         {"http://example.com/already%20encoded", "http://example.com/already%20encoded"},
         {"http://example.com/#fragment", "http://example.com/"},
         {"http://example.com?q", "http://example.com/?q"},
-        {"http:\\\\example.com\\a\\b", "http://example.com/a/b"},
+        {R"(http:\\example.com\a\b)", "http://example.com/a/b"},
         {"http:example.com", "http://example.com/"},
         {"http://中文.com/", "http://xn--fiq228c.com/"},
         {"http://bücher.example:81/", "http://xn--bcher-kva.example:81/"},

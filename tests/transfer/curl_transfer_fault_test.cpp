@@ -121,8 +121,8 @@ TEST(CurlTransferFaults, AGzipBombIsRefusedWithinTheCap) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine; peak not meaningful";
 #endif
-    const std::size_t cap_kib = 64 * 1024;
-    EXPECT_LT(after.peak_kib - before.resident_kib, cap_kib + 16 * 1024)
+    const std::size_t cap_kib = std::size_t{64} << 10;
+    EXPECT_LT(after.peak_kib - before.resident_kib, cap_kib + (std::size_t{16} << 10))
         << "peak " << after.peak_kib << " KiB, before " << before.resident_kib << " KiB";
 }
 

@@ -21,7 +21,7 @@ TEST(Prescan, FindsTheDeclarationAsBrowsersDo) {
         {"<META CHARSET='Shift_JIS'>", "Shift_JIS"},
         {"<meta charset = ' euc-kr ' >", "EUC-KR"},
         {"<meta/charset=gb2312>", "GBK"},
-        {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">", "GBK"},
+        {R"(<meta http-equiv="Content-Type" content="text/html; charset=gb2312">)", "GBK"},
         {"<meta content='text/html;charset=\"big5\"' http-equiv=content-type>", "Big5"},
         {"<meta http-equiv=Content-Type content=\"text/html; CHARSET = koi8-r\">", "KOI8-R"},
         // content without the http-equiv pragma does not count
@@ -39,7 +39,7 @@ TEST(Prescan, FindsTheDeclarationAsBrowsersDo) {
         {"<!--><meta charset=gbk>", "GBK"},
         {"<!DOCTYPE html><html lang=zh><head><title>x</title><meta charset=gbk>", "GBK"},
         {"<div title=\"<meta charset=big5>\"><meta charset=gbk>", "GBK"},
-        {"<?xml version=\"1.0\" encoding=\"big5\"?><meta charset=gbk>", "GBK"},
+        {R"(<?xml version="1.0" encoding="big5"?><meta charset=gbk>)", "GBK"},
         {"</p title=\"<meta charset=big5>\"><meta charset=gbk>", "GBK"},
         {"<metas charset=gbk>", "none"},
         {"<meta charset=gbk", "none"},  // runs off the end
@@ -70,7 +70,7 @@ TEST(ContentTypeCharset, ReadsTheParameter) {
         {"text/html; charset=\"big5\"", "Big5"},
         {"text/html; foo=bar; charset=utf-8", "UTF-8"},
         {"text/html; charset=utf-8; charset=gbk", "UTF-8"},
-        {"text/html; charset=\"g\\bk\"", "GBK"},
+        {R"(text/html; charset="g\bk")", "GBK"},
         {"text/html; charset=unknown", "none"},
         {"text/html", "none"},
         {"", "none"},

@@ -57,7 +57,7 @@ TEST_F(WindowTest, BinaryGarbageArrivesAndExtractBehaves) {
 // behind by the fetches.
 TEST_F(WindowTest, AThousandRetrievalsLeaveNothingBehind) {
     std::string page = "<title>repeat</title>";
-    page.resize(64 * 1024, 'x');
+    page.resize(std::size_t{64} << 10, 'x');
     serve("/repeat", {200, page, "text/html"});
     type_address(server.url("/repeat"));
     const auto retrieve_times = [&](int count) {
