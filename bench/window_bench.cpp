@@ -168,7 +168,7 @@ BENCHMARK(BM_StartUpMarlowin)->UseManualTime()->Unit(benchmark::kMillisecond)->I
 }  // namespace
 
 int main(int argc, char** argv) {
-    marlowin::CurlTransfer::global_init();
+    curl_global_init(CURL_GLOBAL_DEFAULT);  // for the libcurl baseline, before any thread
     // The click benchmark drives the real window off screen; the start-up one starts the
     // programs on the X server named by DISPLAY.
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,30 +1,12 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
-#include "workflow/transfer.h"
+#include "transfer/page_fetcher.h"
 
 namespace marlowin {
-
-/// Settings of a CurlTransfer; the defaults are the program's.
-struct TransferOptions {
-    /// Longest wait for a connection.
-    std::chrono::milliseconds connect_timeout{std::chrono::seconds(60)};
-    /// Longest wait with no byte arriving, once the request is under way.
-    std::chrono::milliseconds idle_timeout{std::chrono::seconds(60)};
-    /// Largest document accepted, counted after decompression.
-    std::size_t max_document_bytes = std::size_t{64} << 20;
-    /// Redirects followed before giving up.
-    long max_redirects = 20;
-    /// A PEM file of trusted certificates instead of the system's store. Verification itself
-    /// cannot be switched off.
-    std::string ca_file;
-};
 
 /// A document as it came off the wire, before decoding.
 struct FetchedDocument {
@@ -42,10 +24,8 @@ struct FetchedDocument {
  * open_url() blocks; it may run on any one thread at a time. cancel() may be called from any
  * other thread and stops a transfer at once.
  */
-class CurlTransfer final : public Transfer {
+class CurlTransfer final : public PageFetcher {
 public:
-    using ProgressCallback = std::function<void(std::uint64_t bytes_received)>;
-
     explicit CurlTransfer(TransferOptions options = {});
     ~CurlTransfer() override;
     CurlTransfer(const CurlTransfer&) = delete;
@@ -62,13 +42,9 @@ public:
     /// Fetches without decoding; the same errors as open_url().
     [[nodiscard]] FetchedDocument fetch(const std::string& address);
 
-    /// Called on the fetching thread with the count of body bytes received so far.
-    void set_progress_callback(ProgressCallback callback);
-
-    /// Stops the transfer under way, or the next one if none is. Thread-safe. A cancel stays
-    /// in force until reset_cancel().
-    void cancel();
-    void reset_cancel();
+    void set_progress_callback(ProgressCallback callback) override;
+    void cancel() override;
+    void reset_cancel() override;
 
 private:
     struct MultiHandle;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "window/fetch_progress_dialog.h"
+#include "window/transfer_module_loader.h"
 #include "workflow/transfer_error.h"
 
 namespace marlowin {
@@ -37,20 +38,21 @@ private:
 
 }  // namespace
 
-BackgroundTransfer::BackgroundTransfer(CurlTransfer& inner, QWidget* window)
-    : inner_(inner), window_(window) {
-    inner_.set_progress_callback([this](std::uint64_t bytes) { received_.store(bytes); });
-}
+BackgroundTransfer::BackgroundTransfer(TransferModuleLoader& module, QWidget* window)
+    : module_(module), window_(window) {}
 
 void BackgroundTransfer::cancel() {
     if (busy_) {
-        inner_.cancel();
+        module_.fetcher().cancel();
     }
 }
 
 std::string BackgroundTransfer::open_url(const std::string& address) {
+    PageFetcher& inner = module_.fetcher();
     BusyScope busy(busy_);
-    inner_.reset_cancel();
+    inner.set_protocol(protocol_);
+    inner.set_progress_callback([this](std::uint64_t bytes) { received_.store(bytes); });
+    inner.reset_cancel();
     received_.store(0);
 
     QEventLoop loop;
@@ -59,7 +61,7 @@ std::string BackgroundTransfer::open_url(const std::string& address) {
     std::exception_ptr failure;
     std::thread worker([&] {
         try {
-            document = inner_.open_url(address);
+            document = inner.open_url(address);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -68,7 +70,7 @@ std::string BackgroundTransfer::open_url(const std::string& address) {
     });
 
     FetchProgressDialog dialog(window_);
-    QObject::connect(&dialog, &QDialog::rejected, &dialog, [this] { inner_.cancel(); });
+    QObject::connect(&dialog, &QDialog::rejected, &dialog, [&inner] { inner.cancel(); });
     QTimer show_later;
     show_later.setSingleShot(true);
     QObject::connect(&show_later, &QTimer::timeout, &dialog, [&] {
@@ -87,7 +89,7 @@ std::string BackgroundTransfer::open_url(const std::string& address) {
     }
     // The loop also ends when the application quits; the fetch must not outlive the action.
     if (!finished.load()) {
-        inner_.cancel();
+        inner.cancel();
     }
     worker.join();
     dialog.hide();

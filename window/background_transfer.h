@@ -6,12 +6,13 @@
 #include <cstdint>
 #include <string>
 
-#include "transfer/curl_transfer.h"
 #include "workflow/transfer.h"
 
 class QWidget;
 
 namespace marlowin {
+
+class TransferModuleLoader;
 
 /**
  * Inet1 as the window uses it: open_url() still returns only when the fetch has ended, as the
@@ -22,9 +23,9 @@ namespace marlowin {
  */
 class BackgroundTransfer final : public Transfer {
 public:
-    BackgroundTransfer(CurlTransfer& inner, QWidget* window);
+    BackgroundTransfer(TransferModuleLoader& module, QWidget* window);
 
-    void set_protocol(Protocol protocol) override { inner_.set_protocol(protocol); }
+    void set_protocol(Protocol protocol) override { protocol_ = protocol; }
     [[nodiscard]] std::string open_url(const std::string& address) override;
 
     /// Stops a running fetch (open_url() then throws TransferCancelled). GUI thread only.
@@ -32,7 +33,8 @@ public:
     [[nodiscard]] bool busy() const { return busy_; }
 
 private:
-    CurlTransfer& inner_;
+    TransferModuleLoader& module_;
+    Protocol protocol_ = Protocol::Http;
     QPointer<QWidget> window_;
     std::atomic<std::uint64_t> received_{0};
     bool busy_ = false;

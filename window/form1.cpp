@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 #include <exception>
 #include <limits>
@@ -15,6 +16,7 @@
 #include "window/form1_layout.h"
 #include "window/input_blocker.h"
 #include "window/message_boxes.h"
+#include "window/transfer_module_loader.h"
 #include "window/widget_fields.h"
 #include "workflow/extract_action.h"
 #include "workflow/retrieve_action.h"
@@ -50,7 +52,7 @@ QPlainTextEdit* make_multi_line_box(QWidget* parent) {
 }  // namespace
 
 Form1::Form1(TransferOptions options, QWidget* parent)
-    : QWidget(parent), inet1_(std::move(options)) {
+    : QWidget(parent), inet1_(std::make_unique<TransferModuleLoader>(std::move(options))) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(from_utf8(kForm1Caption));
     load_icon_resources();
@@ -62,7 +64,7 @@ Form1::Form1(TransferOptions options, QWidget* parent)
     setFixedSize(twips_to_pixels(kFormWidthTwips), twips_to_pixels(kFormHeightTwips));
     build_elements();
 
-    transfer_ = std::make_unique<BackgroundTransfer>(inet1_, this);
+    transfer_ = std::make_unique<BackgroundTransfer>(*inet1_, this);
     fields_ = std::make_unique<WidgetFields>(*text1_, *text3_);
     boxes_ = std::make_unique<MessageBoxes>(this);
     input_blocker_ = std::make_unique<InputBlocker>(*this, [this] { return transfer_->busy(); });
@@ -179,6 +181,12 @@ void Form1::clear_address_action() {
 
 void Form1::clear_result_action() {
     run_action([this] { fields_->write(Field::Text3, {}); });
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The transfer component loads while the person looks at the window, not before it.
+    QTimer::singleShot(0, this, [this] { inet1_->start(); });
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

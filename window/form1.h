@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "transfer/curl_transfer.h"
+#include "transfer/page_fetcher.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -15,6 +15,7 @@ namespace marlowin {
 class BackgroundTransfer;
 class InputBlocker;
 class MessageBoxes;
+class TransferModuleLoader;
 class WidgetFields;
 
 /**
@@ -30,6 +31,7 @@ public:
     ~Form1() override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -47,7 +49,7 @@ private:
     QLineEdit* text1_ = nullptr;
     QPlainTextEdit* text2_ = nullptr;
     QPlainTextEdit* text3_ = nullptr;
-    CurlTransfer inet1_;
+    std::unique_ptr<TransferModuleLoader> inet1_;  // the transfer component, loaded apart
     std::unique_ptr<BackgroundTransfer> transfer_;
     std::unique_ptr<WidgetFields> fields_;
     std::unique_ptr<MessageBoxes> boxes_;

@@ -3,13 +3,9 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "transfer/curl_transfer.h"
 #include "window/form1.h"
 
 int main(int argc, char* argv[]) {
-    // libcurl is set up before Qt or the fetch start any thread.
-    marlowin::CurlTransfer::global_init();
-
     QApplication app(argc, argv);
     // The name identifies the program to the desktop; no display name is set, so window
     // titles stay exactly as the program sets them.

@@ -7,7 +7,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 cmake --install "$build" --prefix "$tmp/usr" >/dev/null
 cd "$tmp/usr"
-for f in bin/marlowin \
+for f in bin/marlowin lib/marlowin/libmarlowin-transfer.so \
          share/applications/org.marlowin.Marlowin.desktop \
          share/icons/hicolor/64x64/apps/marlowin.png \
          share/icons/hicolor/scalable/apps/marlowin.svg \

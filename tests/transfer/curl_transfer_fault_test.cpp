@@ -118,12 +118,13 @@ TEST(CurlTransferFaults, AGzipBombIsRefusedWithinTheCap) {
     testing::ProcessUsage::reset_peak();
     EXPECT_EQ(error_number(transfer, server.url()), CURLE_FILESIZE_EXCEEDED);
     const auto after = testing::ProcessUsage::now();
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine; peak not meaningful";
-#endif
+#if !defined(__SANITIZE_ADDRESS__)  // its quarantine holds freed memory back on purpose
     const std::size_t cap_kib = std::size_t{64} << 10;
     EXPECT_LT(after.peak_kib - before.resident_kib, cap_kib + (std::size_t{16} << 10))
         << "peak " << after.peak_kib << " KiB, before " << before.resident_kib << " KiB";
+#else
+    static_cast<void>(after);
+#endif
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 
-#include "transfer/curl_transfer.h"
-
 int main(int argc, char** argv) {
     for (const char* name :
          {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
@@ -14,7 +12,6 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    marlowin::CurlTransfer::global_init();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

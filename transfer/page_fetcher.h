@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "workflow/transfer.h"
+
+namespace marlowin {
+
+/// Settings of the transfer component; the defaults are the program's.
+struct TransferOptions {
+    /// Longest wait for a connection.
+    std::chrono::milliseconds connect_timeout{std::chrono::seconds(60)};
+    /// Longest wait with no byte arriving, once the request is under way.
+    std::chrono::milliseconds idle_timeout{std::chrono::seconds(60)};
+    /// Largest document accepted, counted after decompression.
+    std::size_t max_document_bytes = std::size_t{64} << 20;
+    /// Redirects followed before giving up.
+    long max_redirects = 20;
+    /// A PEM file of trusted certificates instead of the system's store. Verification itself
+    /// cannot be switched off.
+    std::string ca_file;
+};
+
+/**
+ * The transfer component as the window drives it: the retrieve action's Transfer, plus what a
+ * window needs around a slow fetch. Header only, so the window can use the component from the
+ * transfer module it loads at run time without linking the network stack itself.
+ */
+class PageFetcher : public Transfer {
+public:
+    using ProgressCallback = std::function<void(std::uint64_t bytes_received)>;
+
+    /// Called on the fetching thread with the count of body bytes received so far.
+    virtual void set_progress_callback(ProgressCallback callback) = 0;
+
+    /// Stops the transfer under way, or the next one if none is. Thread-safe. A cancel stays
+    /// in force until reset_cancel().
+    virtual void cancel() = 0;
+    virtual void reset_cancel() = 0;
+};
+
+/// The entry point of the transfer module: makes a fetcher with the given settings.
+using CreatePageFetcher = void(const TransferOptions& options,
+                               std::unique_ptr<PageFetcher>& fetcher);
+inline constexpr const char* kCreatePageFetcherSymbol = "marlowin_create_page_fetcher";
+
+}  // namespace marlowin

@@ -1,0 +1,82 @@
+#include "window/transfer_module_loader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStringList>
+
+#include "workflow/transfer_error.h"
+
+namespace marlowin {
+
+namespace {
+
+// Where the module may be: beside an installed program (bin/../lib/marlowin), beside the
+// executable (Windows), and in the build tree, for the tests and `make run`.
+QStringList module_candidates() {
+    const QString name = QStringLiteral("marlowin-transfer");
+    const QString here = QCoreApplication::applicationDirPath();
+    QStringList candidates = {
+        QDir(here).filePath(QStringLiteral("../lib/marlowin/") + name),
+        QDir(here).filePath(name),
+    };
+#ifdef MARLOWIN_BUILD_MODULE_DIR
+    candidates << QDir(QStringLiteral(MARLOWIN_BUILD_MODULE_DIR)).filePath(name);
+#endif
+    return candidates;
+}
+
+}  // namespace
+
+TransferModuleLoader::TransferModuleLoader(TransferOptions options)
+    : options_(std::move(options)) {}
+
+void TransferModuleLoader::start() {
+    if (!loading_.valid() && !library_.isLoaded() && failure_.empty()) {
+        loading_ = std::async(std::launch::async, [this] { load(); });
+    }
+}
+
+TransferModuleLoader::~TransferModuleLoader() {
+    if (loading_.valid()) {
+        loading_.wait();
+    }
+    // The module stays loaded: its libraries may keep threads and handlers until exit.
+}
+
+void TransferModuleLoader::load() {
+    QString errors;
+    for (const QString& candidate : module_candidates()) {
+        library_.setFileName(candidate);
+        if (library_.load()) {
+            break;
+        }
+        errors += library_.errorString() + QLatin1Char('\n');
+    }
+    if (!library_.isLoaded()) {
+        failure_ = errors.toStdString();
+        return;
+    }
+    auto* create = reinterpret_cast<CreatePageFetcher*>(library_.resolve(kCreatePageFetcherSymbol));
+    if (create == nullptr) {
+        failure_ = library_.errorString().toStdString();
+        return;
+    }
+    try {
+        create(options_, fetcher_);
+    } catch (const std::exception& error) {
+        failure_ = error.what();
+    }
+}
+
+PageFetcher& TransferModuleLoader::fetcher() {
+    start();
+    if (loading_.valid()) {
+        loading_.get();
+    }
+    if (!fetcher_) {
+        throw TransferError(-1, "无法加载网络组件，程序安装可能不完整", failure_);
+    }
+    return *fetcher_;
+}
+
+}  // namespace marlowin

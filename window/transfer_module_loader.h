@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QLibrary>
+
+#include <future>
+#include <memory>
+#include <string>
+
+#include "transfer/page_fetcher.h"
+
+namespace marlowin {
+
+/**
+ * The transfer component lives in a module of its own (libcurl, ICU and uchardet with all
+ * they link), loaded on a worker thread once the window is on screen instead of before the
+ * program starts: the window appears without waiting for the network stack.
+ */
+class TransferModuleLoader {
+public:
+    explicit TransferModuleLoader(TransferOptions options);
+    ~TransferModuleLoader();
+    TransferModuleLoader(const TransferModuleLoader&) = delete;
+    TransferModuleLoader& operator=(const TransferModuleLoader&) = delete;
+
+    /// Starts loading the module on a worker thread, if that has not begun yet.
+    void start();
+
+    /// The fetcher, once the module is loaded (loads it or waits for it if need be).
+    /// Throws TransferError when the module cannot be loaded.
+    PageFetcher& fetcher();
+
+private:
+    void load();
+
+    TransferOptions options_;
+    QLibrary library_;
+    std::unique_ptr<PageFetcher> fetcher_;
+    std::string failure_;
+    std::future<void> loading_;
+};
+
+}  // namespace marlowin
