@@ -144,14 +144,9 @@ void Utf8Validator::feed(std::string_view bytes) {
     // of this piece in bulk; what is left (at most three bytes) goes through the scalar path
     // below so it can carry over to the next piece.
     while (needed_ > 0 && p < end) {
-        const unsigned char b = *p++;
-        if (b < lower_ || b > upper_) {
-            failed_ = true;
+        if (!accept_continuation(*p++)) {
             return;
         }
-        lower_ = 0x80;
-        upper_ = 0xBF;
-        --needed_;
     }
     if (needed_ == 0 && end - p >= 64 && cpu_has_avx2()) {
         const std::size_t whole = whole_characters(p, static_cast<std::size_t>(end - p));
@@ -201,15 +196,21 @@ void Utf8Validator::feed(std::string_view bytes) {
             }
             continue;
         }
-        const unsigned char b = *p++;
-        if (b < lower_ || b > upper_) {
-            failed_ = true;
+        if (!accept_continuation(*p++)) {
             return;
         }
-        lower_ = 0x80;
-        upper_ = 0xBF;
-        --needed_;
     }
+}
+
+bool Utf8Validator::accept_continuation(unsigned char b) {
+    if (b < lower_ || b > upper_) {
+        failed_ = true;
+        return false;
+    }
+    lower_ = 0x80;
+    upper_ = 0xBF;
+    --needed_;
+    return true;
 }
 
 bool is_valid_utf8(std::string_view bytes) {

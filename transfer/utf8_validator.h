@@ -17,6 +17,9 @@ public:
     [[nodiscard]] bool failed() const { return failed_; }
 
 private:
+    /// Takes the next byte of an open character; false (and failed) when it does not fit.
+    bool accept_continuation(unsigned char b);
+
     bool failed_ = false;
     int needed_ = 0;              ///< continuation bytes still to come
     unsigned char lower_ = 0x80;  ///< bounds of the next continuation byte

@@ -9,6 +9,7 @@
 
 #include "tests/support/local_http_server.h"
 #include "tests/support/process_usage.h"
+#include "tests/transfer/transfer_test_helpers.h"
 #include "transfer/curl_transfer.h"
 #include "transfer/utf8_validator.h"
 #include "workflow/transfer_error.h"
@@ -19,23 +20,9 @@ namespace {
 using namespace std::chrono_literals;
 using testing::Connection;
 using testing::HttpRequest;
+using testing::error_number_of;
 using testing::LocalHttpServer;
-
-int error_number(CurlTransfer& transfer, const std::string& url) {
-    try {
-        static_cast<void>(transfer.open_url(url));
-    } catch (const TransferError& error) {
-        return error.number();
-    }
-    return 0;
-}
-
-TransferOptions quick() {
-    TransferOptions options;
-    options.connect_timeout = 2s;
-    options.idle_timeout = 2s;
-    return options;
-}
+using testing::quick_options;
 
 TEST(CurlTransferFaults, BrokenConnectionsAreErrors) {
     LocalHttpServer server([](const HttpRequest& request, Connection& connection) {
@@ -57,10 +44,10 @@ TEST(CurlTransferFaults, BrokenConnectionsAreErrors) {
             connection.send("SSH-2.0-OpenSSH_9.2\r\n\r\n");
         }
     });
-    CurlTransfer transfer(quick());
-    EXPECT_EQ(error_number(transfer, server.url("/reset")), CURLE_RECV_ERROR);
-    EXPECT_EQ(error_number(transfer, server.url("/short")), CURLE_PARTIAL_FILE);
-    EXPECT_EQ(error_number(transfer, server.url("/nothing")), CURLE_GOT_NOTHING);
+    CurlTransfer transfer(quick_options());
+    EXPECT_EQ(error_number_of(transfer, server.url("/reset")), CURLE_RECV_ERROR);
+    EXPECT_EQ(error_number_of(transfer, server.url("/short")), CURLE_PARTIAL_FILE);
+    EXPECT_EQ(error_number_of(transfer, server.url("/nothing")), CURLE_GOT_NOTHING);
     try {
         static_cast<void>(transfer.open_url(server.url("/endless-headers")));
         ADD_FAILURE() << "endless headers must not be waited for";
@@ -68,7 +55,7 @@ TEST(CurlTransferFaults, BrokenConnectionsAreErrors) {
         EXPECT_EQ(error.number(), CURLE_RECV_ERROR);
         EXPECT_EQ(error.description(), "服务器发送的响应头过长，已停止接收");
     }
-    EXPECT_NE(error_number(transfer, server.url("/garbage-status")), 0);
+    EXPECT_NE(error_number_of(transfer, server.url("/garbage-status")), 0);
 }
 
 TEST(CurlTransferFaults, BinaryGarbageArrivesAsWellFormedText) {
@@ -81,7 +68,7 @@ TEST(CurlTransferFaults, BinaryGarbageArrivesAsWellFormedText) {
     LocalHttpServer server([&](const HttpRequest&, Connection& connection) {
         connection.respond(200, garbage, "application/octet-stream");
     });
-    CurlTransfer transfer(quick());
+    CurlTransfer transfer(quick_options());
     const std::string text = transfer.open_url(server.url());
     EXPECT_FALSE(text.empty());
     EXPECT_TRUE(is_valid_utf8(text));
@@ -113,10 +100,10 @@ TEST(CurlTransferFaults, AGzipBombIsRefusedWithinTheCap) {
     LocalHttpServer server([&](const HttpRequest&, Connection& connection) {
         connection.respond(200, bomb, "text/html", "Content-Encoding: gzip\r\n");
     });
-    CurlTransfer transfer(quick());  // the program's 64 MiB cap
+    CurlTransfer transfer(quick_options());  // the program's 64 MiB cap
     const auto before = testing::ProcessUsage::now();
     testing::ProcessUsage::reset_peak();
-    EXPECT_EQ(error_number(transfer, server.url()), CURLE_FILESIZE_EXCEEDED);
+    EXPECT_EQ(error_number_of(transfer, server.url()), CURLE_FILESIZE_EXCEEDED);
     const auto after = testing::ProcessUsage::now();
 #if !defined(__SANITIZE_ADDRESS__)  // its quarantine holds freed memory back on purpose
     const std::size_t cap_kib = std::size_t{64} << 10;

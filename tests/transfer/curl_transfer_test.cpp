@@ -2,13 +2,13 @@
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <chrono>
 #include <future>
 #include <thread>
 
 #include "tests/support/local_http_server.h"
+#include "tests/transfer/transfer_test_helpers.h"
 #include "workflow/transfer_error.h"
 
 namespace marlowin {
@@ -17,38 +17,10 @@ namespace {
 using namespace std::chrono_literals;
 using testing::Connection;
 using testing::HttpRequest;
+using testing::error_number_of;
+using testing::gzip;
 using testing::LocalHttpServer;
-
-TransferOptions quick_options() {
-    TransferOptions options;
-    options.connect_timeout = 2s;
-    options.idle_timeout = 1s;
-    return options;
-}
-
-std::string gzip(std::string_view text) {
-    z_stream stream{};
-    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, text.size()), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    stream.avail_in = static_cast<uInt>(text.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
-
-int error_number_of(CurlTransfer& transfer, const std::string& url) {
-    try {
-        static_cast<void>(transfer.open_url(url));
-    } catch (const TransferError& error) {
-        EXPECT_FALSE(error.description().empty());
-        return error.number();
-    }
-    return 0;
-}
+using testing::quick_options;
 
 // Pages served as a real server would send them, one route per way of declaring (or not
 // declaring) the encoding.

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/utf8_reference.h"
 #include "transfer/encoding_labels.h"
 #include "transfer/html_decoding.h"
 #include "transfer/text_decoder.h"
@@ -73,7 +74,7 @@ TEST(DecodeBytes, RandomBytesAlwaysGiveWellFormedUtf8) {
             for (char& c : bytes) {
                 c = static_cast<char>(random());
             }
-            ASSERT_TRUE(is_valid_utf8(decode(encoding, bytes))) << encoding;
+            ASSERT_TRUE(testing::reference_well_formed_utf8(decode(encoding, bytes))) << encoding;
         }
     }
 }
@@ -122,44 +123,6 @@ TEST(DecodeBytes, BigPagesDecodeInPiecesExactlyAsInOnePass) {
 
 // The bulk path checks 32 bytes at a time; a plain reading of the Unicode table of
 // well-formed sequences is the yardstick, on text near and across block edges.
-bool reference_valid(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        std::size_t n = 0;
-        unsigned char lo = 0x80;
-        unsigned char hi = 0xBF;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        if (b >= 0xC2 && b <= 0xDF) {
-            n = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            n = 2;
-            lo = b == 0xE0 ? 0xA0 : 0x80;
-            hi = b == 0xED ? 0x9F : 0xBF;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            n = 3;
-            lo = b == 0xF0 ? 0x90 : 0x80;
-            hi = b == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        for (std::size_t k = 1; k <= n; ++k) {
-            if (i + k >= s.size()) {
-                return false;
-            }
-            const auto c = static_cast<unsigned char>(s[i + k]);
-            if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF)) {
-                return false;
-            }
-        }
-        i += n + 1;
-    }
-    return true;
-}
-
 TEST(Utf8Validator, BulkPathAgreesWithAPlainReadingOnRandomText) {
     std::mt19937 random(99);
     const std::string pieces[] = {"a",
@@ -196,7 +159,7 @@ TEST(Utf8Validator, BulkPathAgreesWithAPlainReadingOnRandomText) {
                     break;
             }
         }
-        const bool want = reference_valid(text);
+        const bool want = testing::reference_well_formed_utf8(text);
         invalid += want ? 0 : 1;
         ASSERT_EQ(is_valid_utf8(text), want) << ::testing::PrintToString(text);
         Utf8Validator streamed;

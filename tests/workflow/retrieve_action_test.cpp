@@ -113,18 +113,5 @@ TEST(Retrieve, CancelLeavesThePageBufferAndShowsNothing) {
     EXPECT_TRUE(notices.shown.empty());
 }
 
-TEST(Retrieve, SecondAddressReplacesTheWholeBufferAndKeepsTheResultBox) {
-    MemoryForm form;
-    form.values[Field::Text3] = "first title";
-    ScriptedTransfer inet1;
-    inet1.will_return(std::string(1000, 'a'));
-    inet1.will_return("b");
-    RecordingNotices notices;
-    retrieve(form, inet1, notices);
-    retrieve(form, inet1, notices);
-    EXPECT_EQ(form.values[Field::Text2], "b");
-    EXPECT_EQ(form.values[Field::Text3], "first title");
-}
-
 }  // namespace
 }  // namespace marlowin
