@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "tests/support/utf8_reference.h"
 #include "transfer/encoding_labels.h"
 #include "transfer/html_decoding.h"
-#include "tests/support/utf8_reference.h"
 #include "transfer/text_decoder.h"
 
 namespace {

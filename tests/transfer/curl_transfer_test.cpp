@@ -16,9 +16,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::Connection;
-using testing::HttpRequest;
 using testing::error_number_of;
 using testing::gzip;
+using testing::HttpRequest;
 using testing::LocalHttpServer;
 using testing::quick_options;
 
