@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bench/bare_libcurl.h"
+#include "bench/big_pages.h"
 #include "bench/ratio_report.h"
 #include "tests/support/local_http_server.h"
 #include "transfer/curl_transfer.h"
@@ -14,42 +15,11 @@ using marlowin::testing::Connection;
 using marlowin::testing::HttpRequest;
 using marlowin::testing::LocalHttpServer;
 
-constexpr std::size_t kPageSize = std::size_t{50} << 20;
-
-std::string utf8_page() {
-    std::string page = "<html><head><meta charset=\"utf-8\"><title>测试页面</title></head><body>\n";
-    const std::string line = "<p>这是一段用于测试的中文内容，包含 ASCII text 与标点。</p>\n";
-    while (page.size() < kPageSize) {
-        page += line;
-    }
-    return page;
-}
-
-std::string gbk_page() {
-    std::string page = "<html><head><meta charset=\"gbk\"><title>\xB2\xE2\xCA\xD4</title></head>\n";
-    std::string line = "<p>";
-    // Cycle through the GB2312 hanzi block (0xB0A1-0xF7FE), the bulk of any GBK page.
-    unsigned lead = 0xB0;
-    unsigned trail = 0xA1;
-    while (page.size() < kPageSize) {
-        line.assign("<p>");
-        for (int i = 0; i < 40; ++i) {
-            line += static_cast<char>(lead);
-            line += static_cast<char>(trail);
-            if (++trail == 0xFF) {
-                trail = 0xA1;
-                lead = lead == 0xF7 ? 0xB0 : lead + 1;
-            }
-        }
-        line += " ascii</p>\n";
-        page += line;
-    }
-    return page;
-}
+constexpr std::size_t kPageSize = marlowin::bench::kBigPageSize;
 
 struct Served {
-    std::string utf8 = utf8_page();
-    std::string gbk = gbk_page();
+    std::string utf8 = marlowin::bench::big_utf8_page();
+    std::string gbk = marlowin::bench::big_gbk_page();
     LocalHttpServer server{[this](const HttpRequest& request, Connection& connection) {
         // A type that is not text/*, so nothing between here and the client recompresses it.
         connection.respond(200, request.target == "/gbk" ? gbk : utf8, "application/octet-stream");

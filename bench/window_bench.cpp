@@ -15,6 +15,7 @@
 #include <string>
 
 #include "bench/bare_libcurl.h"
+#include "bench/big_pages.h"
 #include "bench/ratio_report.h"
 #include "bench/start_up_timer.h"
 #include "tests/support/local_http_server.h"
@@ -28,37 +29,9 @@ using marlowin::testing::Connection;
 using marlowin::testing::HttpRequest;
 using marlowin::testing::LocalHttpServer;
 
-std::string big_page() {
-    std::string page = "<html><head><meta charset=\"utf-8\"><title>大页面</title></head><body>\n";
-    const std::string line = "<p>这是一段用于测试的中文内容，包含 ASCII text 与标点。</p>\n";
-    while (page.size() < (std::size_t{50} << 20)) {
-        page += line;
-    }
-    return page;
-}
-
-std::string big_gbk_page() {
-    std::string page = "<html><head><meta charset=\"gbk\"><title>\xB4\xF3</title></head>\n";
-    unsigned lead = 0xB0;
-    unsigned trail = 0xA1;
-    while (page.size() < (std::size_t{50} << 20)) {
-        page += "<p>";
-        for (int i = 0; i < 40; ++i) {
-            page += static_cast<char>(lead);
-            page += static_cast<char>(trail);
-            if (++trail == 0xFF) {
-                trail = 0xA1;
-                lead = lead == 0xF7 ? 0xB0 : lead + 1;
-            }
-        }
-        page += "</p>\n";
-    }
-    return page;
-}
-
 struct Served {
-    std::string page = big_page();
-    std::string gbk_page = big_gbk_page();
+    std::string page = marlowin::bench::big_utf8_page();
+    std::string gbk_page = marlowin::bench::big_gbk_page();
     LocalHttpServer server{[this](const HttpRequest& request, Connection& connection) {
         connection.respond(200, request.target == "/gbk" ? gbk_page : page,
                            "application/octet-stream");

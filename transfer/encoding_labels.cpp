@@ -9,10 +9,10 @@ namespace marlowin {
 
 namespace {
 
-// Encodings and labels of the WHATWG Encoding Standard (https://encoding.spec.whatwg.org/,
-// encodings.json). GBK and gb18030 share ICU's gb18030 converter, which reads every GBK
-// sequence; ICU's own "gb2312" alias would garble GBK characters outside GB2312. Big5 is the
-// HKSCS superset and EUC-KR is Windows code page 949, as browsers decode them.
+// Encodings and labels of the WHATWG Encoding Standard, from its encodings.json. GBK and
+// gb18030 share ICU's gb18030 converter, which reads every GBK sequence; ICU's own "gb2312"
+// alias would garble GBK characters outside GB2312. Big5 is the HKSCS superset and EUC-KR is
+// Windows code page 949, as browsers decode them.
 constexpr std::array kEncodings = {
     Encoding{"UTF-8", DecoderKind::Utf8, ""},
     Encoding{"IBM866", DecoderKind::Icu, "ibm-866_P100-1995"},
