@@ -68,6 +68,17 @@ std::string BackgroundTransfer::open_url(const std::string& address) {
         finished.store(true);
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
+    // However this function is left, the worker is stopped and joined before what it uses goes.
+    struct StopWorker {
+        std::thread& worker;
+        PageFetcher& fetcher;
+        ~StopWorker() {
+            if (worker.joinable()) {
+                fetcher.cancel();
+                worker.join();
+            }
+        }
+    } stop_worker{worker, inner};
 
     FetchProgressDialog dialog(window_);
     QObject::connect(&dialog, &QDialog::rejected, &dialog, [&inner] { inner.cancel(); });
