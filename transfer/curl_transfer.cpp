@@ -38,6 +38,7 @@ enum class Abort { None, Cancelled, TooLarge, HeadersTooLong };
 
 // What the callbacks share with the loop that drives the transfer (all on one thread).
 struct TransferState {
+    CURL* easy = nullptr;
     const std::atomic<bool>* cancel_requested = nullptr;
     const CurlTransfer::ProgressCallback* progress = nullptr;
     std::size_t max_bytes = 0;
@@ -46,6 +47,7 @@ struct TransferState {
     Utf8Validator validator;
     std::chrono::steady_clock::time_point last_byte = std::chrono::steady_clock::now();
     Abort abort = Abort::None;
+    bool length_read = false;
 };
 
 std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user) {
@@ -60,10 +62,24 @@ std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user)
         state.abort = Abort::TooLarge;
         return CURL_WRITEFUNC_ERROR;
     }
-    // Grow geometrically, but never past the cap, so a refused document never holds more.
+    if (!state.length_read) {
+        // A declared length (exact unless compressed) spares the copies of growing.
+        state.length_read = true;
+        curl_off_t declared = -1;
+        curl_easy_getinfo(state.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
+        if (declared > 0) {
+            state.body.reserve(std::min(state.max_bytes, static_cast<std::size_t>(declared)));
+        }
+    }
+    // Grow geometrically, never past the cap, and straight to the cap once past half of it:
+    // a document near the cap is then copied once at most, and even a refused one never has
+    // more than the cap in memory.
     if (state.body.size() + n > state.body.capacity()) {
-        state.body.reserve(
-            std::min(state.max_bytes, std::max(state.body.size() + n, state.body.capacity() * 2)));
+        std::size_t grown = std::max(state.body.size() + n, state.body.capacity() * 2);
+        if (grown > state.max_bytes / 2) {
+            grown = state.max_bytes;
+        }
+        state.body.reserve(grown);
     }
     state.body.append(data, n);
     state.validator.feed(std::string_view(data, n));
@@ -167,6 +183,7 @@ FetchedDocument CurlTransfer::fetch(const std::string& address) {
                             "curl_easy_init failed");
     }
     TransferState state;
+    state.easy = easy.get();
     state.cancel_requested = &cancel_requested_;
     state.progress = &progress_;
     state.max_bytes = options_.max_document_bytes;
