@@ -108,6 +108,14 @@ std::size_t on_header(char* /*line*/, std::size_t size, std::size_t count, void*
                         "libcurl " + std::to_string(code) + ": " + detail);
 }
 
+// The report of a document over the cap, whether libcurl saw it coming from the declared
+// length or the body callback found it while counting.
+[[noreturn]] void throw_too_large(std::size_t cap, std::string detail) {
+    throw TransferError(CURLE_FILESIZE_EXCEEDED,
+                        "文档太大（超过 " + std::to_string(cap >> 20) + " MiB），已拒绝接收",
+                        std::move(detail));
+}
+
 template <typename T>
 void set_option(CURL* easy, CURLoption option, T value) {
     const CURLcode code = curl_easy_setopt(easy, option, value);
@@ -273,10 +281,8 @@ FetchedDocument CurlTransfer::fetch(const std::string& address) {
         case Abort::Cancelled:
             throw TransferCancelled();
         case Abort::TooLarge:
-            throw TransferError(
-                CURLE_FILESIZE_EXCEEDED,
-                "文档太大（超过 " + std::to_string(options_.max_document_bytes >> 20) +
-                    " MiB），已拒绝接收",
+            throw_too_large(
+                options_.max_document_bytes,
                 "document larger than " + std::to_string(options_.max_document_bytes) + " bytes");
         case Abort::HeadersTooLong:
             throw TransferError(
@@ -292,10 +298,7 @@ FetchedDocument CurlTransfer::fetch(const std::string& address) {
                             "HTTP status " + std::to_string(status) + " from " + url);
     }
     if (result == CURLE_FILESIZE_EXCEEDED) {
-        throw TransferError(result,
-                            "文档太大（超过 " + std::to_string(options_.max_document_bytes >> 20) +
-                                " MiB），已拒绝接收",
-                            error_buffer);
+        throw_too_large(options_.max_document_bytes, error_buffer);
     }
     if (result != CURLE_OK) {
         throw_curl_error(result, error_buffer);

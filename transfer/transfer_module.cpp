@@ -10,6 +10,5 @@
 
 extern "C" MARLOWIN_MODULE_EXPORT void marlowin_create_page_fetcher(
     const marlowin::TransferOptions& options, std::unique_ptr<marlowin::PageFetcher>& fetcher) {
-    marlowin::CurlTransfer::global_init();
     fetcher = std::make_unique<marlowin::CurlTransfer>(options);
 }
