@@ -21,7 +21,7 @@ build: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	$(BUILD_DIR)/window/marlowin
+	$(BUILD_DIR)/bin/marlowin
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)

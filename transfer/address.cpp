@@ -15,6 +15,10 @@ namespace marlowin {
 
 namespace {
 
+// libcurl builds a request of at most 1 MiB and reports a longer one as out of memory (27).
+// A longer address is refused here, under that number, with its real cause.
+constexpr std::size_t kMaxUrlBytes = 1'000'000;
+
 constexpr bool is_c0_or_space(char c) {
     return static_cast<unsigned char>(c) <= 0x20;
 }
@@ -285,6 +289,10 @@ std::string normalize_address(std::string_view typed) {
     append_encoded(url, path, Part::Path);
     if (query_at != std::string_view::npos) {
         append_encoded(url, tail.substr(query_at), Part::Query);
+    }
+    if (url.size() > kMaxUrlBytes) {
+        throw TransferError(CURLE_OUT_OF_MEMORY, "网址太长（超过 100 万个字符），无法发送",
+                            "the address is " + std::to_string(url.size()) + " bytes long");
     }
     return url;
 }

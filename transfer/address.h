@@ -13,7 +13,8 @@ namespace marlowin {
  * angle brackets and non-ASCII characters in the path and query are percent-encoded as UTF-8.
  *
  * Throws TransferError for an address that has nothing to fetch (empty, no host, a bad host
- * name) and for a scheme other than http and https.
+ * name), for a scheme other than http and https, and for an address longer than libcurl can
+ * send.
  */
 [[nodiscard]] std::string normalize_address(std::string_view typed);
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <atomic>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "transfer/page_fetcher.h"
@@ -12,7 +12,6 @@ namespace marlowin {
 struct FetchedDocument {
     std::string body;          ///< after content decoding (gzip and the like)
     std::string content_type;  ///< of the final response; empty when the server sent none
-    long status = 0;           ///< of the final response
     bool body_is_valid_utf8 = false;
 };
 
@@ -22,7 +21,7 @@ struct FetchedDocument {
  * verified, and browser-grade decoding of the page into UTF-8.
  *
  * open_url() blocks; it may run on any one thread at a time. cancel() may be called from any
- * other thread and stops a transfer at once.
+ * other thread and stops a transfer at once, also while its page is being decoded.
  */
 class CurlTransfer final : public PageFetcher {
 public:
@@ -52,7 +51,7 @@ private:
     TransferOptions options_;
     Protocol protocol_ = Protocol::Http;
     ProgressCallback progress_;
-    std::atomic<bool> cancel_requested_{false};
+    std::stop_source stop_;
     std::unique_ptr<MultiHandle> multi_;
 };
 

@@ -1,7 +1,5 @@
 #include "transfer/error_descriptions.h"
 
-#include <string_view>
-
 namespace marlowin {
 
 std::string describe_curl_error(CURLcode code) {
@@ -44,7 +42,7 @@ std::string describe_curl_error(CURLcode code) {
         case CURLE_BAD_CONTENT_ENCODING:
             return "无法解压服务器发送的内容";
         case CURLE_WEIRD_SERVER_REPLY:
-            return "服务器的响应无法识别";
+            return std::string(kNotHttpReply);
         case CURLE_OUT_OF_MEMORY:
             return "内存不足";
         default:

@@ -3,8 +3,12 @@
 #include <curl/curl.h>
 
 #include <string>
+#include <string_view>
 
 namespace marlowin {
+
+/// The description of a reply that is not HTTP at all.
+inline constexpr std::string_view kNotHttpReply = "服务器的回应不是有效的 HTTP";
 
 /// A Chinese description of a libcurl failure for the person, e.g. "无法连接到服务器".
 /// Codes without a description of ours get libcurl's own (English) text.

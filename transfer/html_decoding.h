@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -34,8 +35,10 @@ struct DecodedPage {
  *
  * @param known_valid_utf8 whether the bytes are well-formed UTF-8, when already known
  *        (checked as they arrived), to spare a second pass.
+ * @param stop once requested, decoding ends with TransferCancelled.
  */
 [[nodiscard]] DecodedPage decode_html_bytes(std::string bytes, std::string_view content_type,
-                                            std::optional<bool> known_valid_utf8 = std::nullopt);
+                                            std::optional<bool> known_valid_utf8 = std::nullopt,
+                                            const std::stop_token& stop = {});
 
 }  // namespace marlowin

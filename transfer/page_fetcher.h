@@ -24,6 +24,9 @@ struct TransferOptions {
     /// A PEM file of trusted certificates instead of the system's store. Verification itself
     /// cannot be switched off.
     std::string ca_file;
+    /// Called on the fetching thread once a page is decoded, just before open_url() returns
+    /// it: lets a test hold a fetch that has received and decoded everything.
+    std::function<void()> before_delivery;
 };
 
 /**

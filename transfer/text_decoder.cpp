@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "transfer/utf8_validator.h"
+#include "workflow/transfer_error.h"
 
 namespace marlowin {
 
@@ -68,7 +69,7 @@ std::size_t expected_utf8_size(std::size_t length) {
 // each block into UTF-8 (faster than pivoting through ICU's UTF-8 converter), appended to
 // @p out. A high surrogate at the end of a block waits for its partner in the next one.
 std::size_t decode_with_icu(std::string_view icu_name, bool euro_for_0x80, std::string_view bytes,
-                            std::string& out) {
+                            std::string& out, const std::stop_token& stop) {
     const Converter source = open_converter(icu_name);
     SubstituteContext context{euro_for_0x80};
     UErrorCode status = U_ZERO_ERROR;
@@ -84,6 +85,9 @@ std::size_t decode_with_icu(std::string_view icu_name, bool euro_for_0x80, std::
     const char* read = bytes.data();
     const char* const read_end = bytes.data() + bytes.size();
     for (;;) {
+        if (stop.stop_requested()) {
+            throw TransferCancelled();
+        }
         UChar* write = block.data() + carried;
         status = U_ZERO_ERROR;
         ucnv_toUnicode(source.get(), &write, block.data() + kBlock, &read, read_end, nullptr,
@@ -115,11 +119,11 @@ std::size_t decode_with_icu(std::string_view icu_name, bool euro_for_0x80, std::
     return context.malformed;
 }
 
-DecodeResult decode_with_icu(std::string_view icu_name, bool euro_for_0x80,
-                             std::string_view bytes) {
+DecodeResult decode_with_icu(std::string_view icu_name, bool euro_for_0x80, std::string_view bytes,
+                             const std::stop_token& stop) {
     DecodeResult result{{}, 0};
     result.text.reserve(expected_utf8_size(bytes.size()));
-    result.malformed = decode_with_icu(icu_name, euro_for_0x80, bytes, result.text);
+    result.malformed = decode_with_icu(icu_name, euro_for_0x80, bytes, result.text, stop);
     return result;
 }
 
@@ -215,37 +219,38 @@ DecodeResult decode_single_byte_table(std::string_view bytes, bool user_defined)
 
 }  // namespace
 
-DecodeResult decode_bytes(const Encoding& encoding, std::string&& bytes) {
+DecodeResult decode_bytes(const Encoding& encoding, std::string&& bytes, std::stop_token stop) {
     if (encoding.kind == DecoderKind::Utf8 && is_valid_utf8(bytes)) {
         return {std::move(bytes), 0};
     }
-    return decode_bytes(encoding, std::string_view(bytes));
+    return decode_bytes(encoding, std::string_view(bytes), std::move(stop));
 }
 
-DecodeResult decode_bytes(const Encoding& encoding, std::string_view bytes) {
+DecodeResult decode_bytes(const Encoding& encoding, std::string_view bytes, std::stop_token stop) {
     switch (encoding.kind) {
         case DecoderKind::Utf8:
             if (is_valid_utf8(bytes)) {
                 return {std::string(bytes), 0};
             }
-            return decode_with_icu("UTF-8", false, bytes);
+            return decode_with_icu("UTF-8", false, bytes, stop);
         case DecoderKind::Icu: {
             const bool euro = encoding.name == "GBK" || encoding.name == "gb18030";
             const auto pieces = split_into_pieces(bytes, split_rule(encoding));
             if (pieces.size() == 1) {
-                return decode_with_icu(encoding.icu_name, euro, bytes);
+                return decode_with_icu(encoding.icu_name, euro, bytes, stop);
             }
             std::vector<std::future<DecodeResult>> decoding;
             for (std::size_t i = 1; i < pieces.size(); ++i) {
                 decoding.push_back(std::async(std::launch::async, [&, i] {
-                    return decode_with_icu(encoding.icu_name, euro, pieces[i]);
+                    return decode_with_icu(encoding.icu_name, euro, pieces[i], stop);
                 }));
             }
             // The first piece's text has room for all of them, so the others are appended
             // without moving it.
             DecodeResult result{{}, 0};
             result.text.reserve(expected_utf8_size(bytes.size()));
-            result.malformed = decode_with_icu(encoding.icu_name, euro, pieces[0], result.text);
+            result.malformed =
+                decode_with_icu(encoding.icu_name, euro, pieces[0], result.text, stop);
             for (auto& piece : decoding) {
                 const DecodeResult rest = piece.get();
                 result.text += rest.text;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -16,12 +17,14 @@ struct DecodeResult {
 
 /**
  * Decodes @p bytes from @p encoding into UTF-8. Malformed or unmapped input becomes U+FFFD;
- * decoding never fails. Throws std::runtime_error only when a converter cannot be opened,
- * which means the ICU data is missing.
+ * decoding never fails. Throws TransferCancelled once @p stop is requested, and
+ * std::runtime_error only when a converter cannot be opened (the ICU data is missing).
  */
-[[nodiscard]] DecodeResult decode_bytes(const Encoding& encoding, std::string_view bytes);
+[[nodiscard]] DecodeResult decode_bytes(const Encoding& encoding, std::string_view bytes,
+                                        std::stop_token stop = {});
 
 /// Same, but takes ownership so well-formed UTF-8 is handed back without a copy.
-[[nodiscard]] DecodeResult decode_bytes(const Encoding& encoding, std::string&& bytes);
+[[nodiscard]] DecodeResult decode_bytes(const Encoding& encoding, std::string&& bytes,
+                                        std::stop_token stop = {});
 
 }  // namespace marlowin

@@ -11,11 +11,12 @@
 #include <exception>
 #include <limits>
 
-#include "window/background_transfer.h"
+#include "window/address_box.h"
+#include "window/background_fetch.h"
 #include "window/desktop_button.h"
 #include "window/form1_layout.h"
-#include "window/input_blocker.h"
 #include "window/message_boxes.h"
+#include "window/qt_text.h"
 #include "window/transfer_module_loader.h"
 #include "window/widget_fields.h"
 #include "workflow/extract_action.h"
@@ -30,10 +31,6 @@ static void load_icon_resources() {
 namespace marlowin {
 
 namespace {
-
-QString from_utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QRect pixel_rect(const ElementLayout& element) {
     return {twips_to_pixels(element.left), twips_to_pixels(element.top),
@@ -54,7 +51,7 @@ QPlainTextEdit* make_multi_line_box(QWidget* parent) {
 Form1::Form1(TransferOptions options, QWidget* parent)
     : QWidget(parent), inet1_(std::make_unique<TransferModuleLoader>(std::move(options))) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(from_utf8(kForm1Caption));
+    setWindowTitle(to_qstring(kForm1Caption));
     load_icon_resources();
     QIcon icon;
     for (const int size : {16, 32, 48, 64}) {
@@ -64,10 +61,11 @@ Form1::Form1(TransferOptions options, QWidget* parent)
     setFixedSize(twips_to_pixels(kFormWidthTwips), twips_to_pixels(kFormHeightTwips));
     build_elements();
 
-    transfer_ = std::make_unique<BackgroundTransfer>(*inet1_, this);
     fields_ = std::make_unique<WidgetFields>(*text1_, *text3_);
     boxes_ = std::make_unique<MessageBoxes>(this);
-    input_blocker_ = std::make_unique<InputBlocker>(*this, [this] { return transfer_->busy(); });
+    std::vector<QWidget*> elements(commands_.begin(), commands_.end());
+    elements.insert(elements.end(), {text1_, text2_, text3_});
+    fetch_ = std::make_unique<BackgroundFetch>(*this, std::move(elements));
     bind_buttons();
 }
 
@@ -76,15 +74,17 @@ Form1::~Form1() = default;
 void Form1::build_elements() {
     QWidget* previous = nullptr;
     QLabel* label = nullptr;
+    auto next_command = commands_.begin();
     for (const ElementLayout& element : kForm1Layout) {
         QWidget* widget = nullptr;
-        const QString caption = from_utf8(element.caption);
+        const QString caption = to_qstring(element.caption);
         switch (element.kind) {
             case ElementKind::Button: {
                 auto* button = new DesktopButton(caption, this);
                 button->setAutoDefault(false);
                 button->setDefault(false);
                 button->setAccessibleName(caption);
+                *next_command++ = button;
                 widget = button;
                 break;
             }
@@ -94,7 +94,7 @@ void Form1::build_elements() {
                 widget = label;
                 break;
             case ElementKind::SingleLineText:
-                text1_ = new QLineEdit(this);
+                text1_ = new AddressBox(this);
                 text1_->setMaxLength(std::numeric_limits<int>::max());
                 text1_->setAccessibleName(QStringLiteral("目标网址"));
                 widget = text1_;
@@ -112,7 +112,7 @@ void Form1::build_elements() {
                 break;
             }
         }
-        widget->setObjectName(from_utf8(element.name));
+        widget->setObjectName(to_qstring(element.name));
         widget->setGeometry(pixel_rect(element));
         widget->setVisible(element.visible);
         if (element.kind != ElementKind::Label && element.visible) {
@@ -126,19 +126,16 @@ void Form1::build_elements() {
     label->setBuddy(text1_);
     text2_->setFocusPolicy(Qt::NoFocus);
     text3_->lower();  // the hidden page buffer lies inside the result box's area
-    findChild<QWidget*>(QStringLiteral("Command1"))->setFocus();
+    commands_[0]->setFocus();
 }
 
 void Form1::bind_buttons() {
-    const auto bind = [this](const char* name, void (Form1::*action)()) {
-        auto* button = findChild<QPushButton*>(QString::fromLatin1(name));
-        connect(button, &QPushButton::clicked, this, [this, action] { (this->*action)(); });
-    };
-    bind("Command1", &Form1::retrieve_action);
-    bind("Command2", &Form1::extract_action);
-    bind("Command3", &Form1::exit_action);
-    bind("Command4", &Form1::clear_address_action);
-    bind("Command5", &Form1::clear_result_action);
+    const std::array<void (Form1::*)(), 5> actions = {
+        &Form1::retrieve_action, &Form1::extract_action, &Form1::exit_action,
+        &Form1::clear_address_action, &Form1::clear_result_action};
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+        connect(commands_[i], &QPushButton::clicked, this, actions[i]);
+    }
 }
 
 void Form1::run_action(const std::function<void()>& action) {
@@ -162,7 +159,21 @@ void Form1::run_action(const std::function<void()>& action) {
 }
 
 void Form1::retrieve_action() {
-    run_action([this] { retrieve(*fields_, *transfer_, *boxes_); });
+    run_action([this] {
+        PageFetcher& inet1 = inet1_->fetcher();
+        std::string address = start_retrieve(*fields_, inet1);
+        fetch_->start(inet1, std::move(address),
+                      [this](FetchOutcome outcome) { retrieve_finished(std::move(outcome)); });
+    });
+}
+
+void Form1::retrieve_finished(FetchOutcome outcome) {
+    run_action([&] {
+        if (outcome.failure) {
+            std::rethrow_exception(outcome.failure);
+        }
+        finish_retrieve(*fields_, *boxes_, std::move(outcome.document));
+    });
 }
 
 void Form1::extract_action() {
@@ -190,10 +201,10 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    // Closing the window ends the program, also in the middle of a fetch: stop the fetch so
-    // the retrieve action unwinds at once, and leave every event loop.
+    // Closing the window ends the program, also in the middle of a fetch, whose outcome is
+    // then dropped; the worker stops when the window goes.
     closing_ = true;
-    transfer_->cancel();
+    fetch_->cancel();
     event->accept();
     QCoreApplication::exit(0);
 }

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -9,14 +10,15 @@
 
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 
 namespace marlowin {
 
-class BackgroundTransfer;
-class InputBlocker;
+class BackgroundFetch;
 class MessageBoxes;
 class TransferModuleLoader;
 class WidgetFields;
+struct FetchOutcome;
 
 /**
  * The program's window. Builds its elements from the layout table, binds each button to its
@@ -41,20 +43,21 @@ private:
     void run_action(const std::function<void()>& action);
 
     void retrieve_action();
+    void retrieve_finished(FetchOutcome outcome);
     void extract_action();
     void exit_action();
     void clear_address_action();
     void clear_result_action();
 
+    std::array<QPushButton*, 5> commands_{};  // Command1 to Command5
     QLineEdit* text1_ = nullptr;
     QPlainTextEdit* text2_ = nullptr;
     QPlainTextEdit* text3_ = nullptr;
     std::unique_ptr<TransferModuleLoader> inet1_;  // the transfer component, loaded apart
-    std::unique_ptr<BackgroundTransfer> transfer_;
     std::unique_ptr<WidgetFields> fields_;
     std::unique_ptr<MessageBoxes> boxes_;
-    // Last, so it goes first: it asks transfer_ about every event until it is gone.
-    std::unique_ptr<InputBlocker> input_blocker_;
+    // Last, so it goes first: its worker uses inet1_ until it has stopped.
+    std::unique_ptr<BackgroundFetch> fetch_;
     bool closing_ = false;
 };
 

@@ -10,19 +10,13 @@ namespace marlowin {
 
 namespace {
 
-// Where the module may be: beside an installed program (bin/../lib/marlowin), beside the
-// executable (Windows), and in the build tree, for the tests and `make run`.
+// Where the module may be, always relative to the executable, never a place that existed
+// only where the program was built: lib/marlowin beside bin (installed, and the build
+// tree, which has the same layout), or beside the executable itself (Windows).
 QStringList module_candidates() {
+    const QDir here(QCoreApplication::applicationDirPath());
     const QString name = QStringLiteral("marlowin-transfer");
-    const QString here = QCoreApplication::applicationDirPath();
-    QStringList candidates = {
-        QDir(here).filePath(QStringLiteral("../lib/marlowin/") + name),
-        QDir(here).filePath(name),
-    };
-#ifdef MARLOWIN_BUILD_MODULE_DIR
-    candidates << QDir(QStringLiteral(MARLOWIN_BUILD_MODULE_DIR)).filePath(name);
-#endif
-    return candidates;
+    return {here.filePath(QStringLiteral("../lib/marlowin/") + name), here.filePath(name)};
 }
 
 }  // namespace

@@ -3,15 +3,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include "window/qt_text.h"
+
 namespace marlowin {
-
-namespace {
-
-QString to_qstring(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 std::string WidgetFields::read(Field field) const {
     switch (field) {

@@ -2,12 +2,26 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "workflow/title_cut.h"
 
 namespace marlowin {
 
 namespace {
+
+// The title as the result box shows it: whole up to the limit, else its first characters
+// (counted as UTF-8 sequences, never cutting one) and "…".
+std::string shown_title(std::string_view title) {
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < title.size(); ++at) {
+        if ((static_cast<unsigned char>(title[at]) & 0xC0) != 0x80 &&
+            characters++ == kShownTitleLimit) {
+            return std::string(title.substr(0, at)) + "…";
+        }
+    }
+    return std::string(title);
+}
 
 // Returns whether a title was cut and written; the result box is left alone otherwise.
 bool cut_into_result_box(FormFields& fields) noexcept {
@@ -17,7 +31,7 @@ bool cut_into_result_box(FormFields& fields) noexcept {
         if (!title) {
             return false;
         }
-        fields.write(Field::Text3, std::string(*title));
+        fields.write(Field::Text3, shown_title(*title));
         return true;
     } catch (const std::exception&) {
         return false;  // any failure while cutting is a failed cut, reported by the checks

@@ -1,9 +1,16 @@
 #pragma once
 
+#include <cstddef>
+
 #include "workflow/form_fields.h"
 #include "workflow/notice.h"
 
 namespace marlowin {
+
+/// The most characters of a title the result box receives. A longer title is shown as its
+/// first kShownTitleLimit characters followed by "…": laying out a title of millions of
+/// characters as one line would stall the window for seconds and take gigabytes.
+inline constexpr std::size_t kShownTitleLimit = 65536;
 
 /**
  * The extract action: cuts the title out of the page buffer Text2 into the result box Text3,

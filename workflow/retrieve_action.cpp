@@ -2,10 +2,13 @@
 
 namespace marlowin {
 
-void retrieve(FormFields& fields, Transfer& inet1, NoticeSink& notices) {
+std::string start_retrieve(FormFields& fields, Transfer& inet1) {
     inet1.set_protocol(Transfer::Protocol::Http);
-    const std::string address = fields.read(Field::Text1);
-    fields.write(Field::Text2, inet1.open_url(address));
+    return fields.read(Field::Text1);
+}
+
+void finish_retrieve(FormFields& fields, NoticeSink& notices, std::string document) {
+    fields.write(Field::Text2, std::move(document));
 
     // Both checks read the page buffer itself, not the fetched value.
     if (!fields.is_empty(Field::Text2)) {

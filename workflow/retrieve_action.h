@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "workflow/form_fields.h"
 #include "workflow/notice.h"
 #include "workflow/transfer.h"
@@ -7,13 +9,18 @@
 namespace marlowin {
 
 /**
- * The retrieve action: fetches the address in Text1 over HTTP into the page buffer Text2 and
- * says whether anything arrived.
+ * The retrieve action, in the two halves around the fetch, so that the window can wait for
+ * the document without stopping its event loop.
  *
- * The address is used exactly as typed. Errors of the fetch are not caught here: they leave
- * the action before Text2 is written, so the page buffer keeps its earlier text and no notice
- * is shown; the caller reports them.
+ * start_retrieve() selects HTTP on the transfer component and returns the address in Text1
+ * exactly as typed, for the caller to fetch. finish_retrieve() writes the fetched document
+ * into the page buffer Text2 and says whether anything arrived. A fetch that fails or is
+ * cancelled never reaches finish_retrieve(): the page buffer keeps its earlier text and no
+ * notice is shown.
  */
-void retrieve(FormFields& fields, Transfer& inet1, NoticeSink& notices);
+[[nodiscard]] std::string start_retrieve(FormFields& fields, Transfer& inet1);
+
+/// The second half: see start_retrieve().
+void finish_retrieve(FormFields& fields, NoticeSink& notices, std::string document);
 
 }  // namespace marlowin

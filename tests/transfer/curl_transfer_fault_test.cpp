@@ -24,7 +24,7 @@ using testing::HttpRequest;
 using testing::LocalHttpServer;
 using testing::quick_options;
 
-TEST(CurlTransferFaults, BrokenConnectionsAreErrors) {
+TEST(CurlTransferFaults, MisbehavingServersEndInErrorsThatNameTheCause) {
     LocalHttpServer server([](const HttpRequest& request, Connection& connection) {
         if (request.target == "/reset") {
             connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
@@ -33,29 +33,44 @@ TEST(CurlTransferFaults, BrokenConnectionsAreErrors) {
             connection.reset();
         } else if (request.target == "/short") {
             connection.send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nonly this much");
-        } else if (request.target == "/nothing") {
-            // closes without a word
         } else if (request.target == "/endless-headers") {
             connection.send("HTTP/1.1 200 OK\r\n");
             const std::string line = "X-Filler: " + std::string(100, 'h') + "\r\n";
             while (connection.send(line)) {
             }
+        } else if (request.target == "/long-header-line") {
+            connection.send("HTTP/1.1 200 OK\r\nX-Big: " + std::string(150000, 'h') + "\r\n\r\n");
+        } else if (request.target == "/http09") {
+            connection.send("<html><title>no status line</title></html>");
         } else if (request.target == "/garbage-status") {
             connection.send("SSH-2.0-OpenSSH_9.2\r\n\r\n");
-        }
+        }  // "/nothing" closes without a word
     });
+    const std::string headers_too_long = "服务器发送的响应头过长，已停止接收";
+    const std::string not_http = "服务器的回应不是有效的 HTTP";
+    const struct {
+        const char* path;
+        int number;
+        std::string description;
+    } rows[] = {
+        {"/reset", CURLE_RECV_ERROR, "连接在传输中断开"},
+        {"/short", CURLE_PARTIAL_FILE, "连接在传输中断开"},
+        {"/nothing", CURLE_GOT_NOTHING, "连接在传输中断开"},
+        {"/endless-headers", CURLE_RECV_ERROR, headers_too_long},
+        {"/long-header-line", CURLE_OUT_OF_MEMORY, headers_too_long},
+        {"/http09", CURLE_UNSUPPORTED_PROTOCOL, not_http},
+        {"/garbage-status", CURLE_UNSUPPORTED_PROTOCOL, not_http},
+    };
     CurlTransfer transfer(quick_options());
-    EXPECT_EQ(error_number_of(transfer, server.url("/reset")), CURLE_RECV_ERROR);
-    EXPECT_EQ(error_number_of(transfer, server.url("/short")), CURLE_PARTIAL_FILE);
-    EXPECT_EQ(error_number_of(transfer, server.url("/nothing")), CURLE_GOT_NOTHING);
-    try {
-        static_cast<void>(transfer.open_url(server.url("/endless-headers")));
-        ADD_FAILURE() << "endless headers must not be waited for";
-    } catch (const TransferError& error) {
-        EXPECT_EQ(error.number(), CURLE_RECV_ERROR);
-        EXPECT_EQ(error.description(), "服务器发送的响应头过长，已停止接收");
+    for (const auto& row : rows) {
+        try {
+            static_cast<void>(transfer.open_url(server.url(row.path)));
+            ADD_FAILURE() << row.path << " was taken for a document";
+        } catch (const TransferError& error) {
+            EXPECT_EQ(error.number(), row.number) << row.path;
+            EXPECT_EQ(error.description(), row.description) << row.path;
+        }
     }
-    EXPECT_NE(error_number_of(transfer, server.url("/garbage-status")), 0);
 }
 
 TEST(CurlTransferFaults, BinaryGarbageArrivesAsWellFormedText) {

@@ -223,8 +223,33 @@ TEST(CurlTransfer, CancelStopsATransferAtOnceAndReportsProgress) {
     // Cancelled until reset; then fetching works again.
     EXPECT_THROW(static_cast<void>(transfer.open_url(server.url())), TransferCancelled);
     transfer.reset_cancel();
-    LocalHttpServer plain([&](const HttpRequest&, Connection& c) { c.respond(200, "ok"); });
-    EXPECT_EQ(transfer.open_url(plain.url()), "ok");
+    // A page undeclared and not UTF-8, so it takes a while to decode.
+    const std::string page(std::size_t{8} << 20, '\xB0');
+    LocalHttpServer plain([&](const HttpRequest&, Connection& c) { c.respond(200, page, ""); });
+    EXPECT_FALSE(transfer.open_url(plain.url()).empty());
+
+    // A cancel once every byte has arrived still stops the fetch, while its page decodes.
+    transfer.set_progress_callback([&](std::uint64_t bytes) {
+        if (bytes == page.size()) {
+            transfer.cancel();
+        }
+    });
+    transfer.reset_cancel();
+    EXPECT_THROW(static_cast<void>(transfer.open_url(plain.url())), TransferCancelled);
+}
+
+// The idle time-out ends a silence, not a slow page: this one takes longer than it in all.
+TEST(CurlTransfer, ABodyThatKeepsArrivingSlowlyIsNotCutOff) {
+    LocalHttpServer trickle([&](const HttpRequest&, Connection& connection) {
+        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 15\r\n\r\n");
+        for (int i = 0; i < 15 && connection.wait(100ms); ++i) {
+            connection.send("x");
+        }
+    });
+    TransferOptions options = quick_options();
+    options.idle_timeout = 500ms;
+    CurlTransfer transfer(options);
+    EXPECT_EQ(transfer.open_url(trickle.url()), std::string(15, 'x'));
 }
 
 TEST(CurlTransfer, HonoursAProxyFromTheEnvironment) {

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QStringList>
 #include <QTimer>
 
@@ -25,8 +26,7 @@ struct SeenBox {
 
 /**
  * Every dialog the window opens passes through here: as soon as a message box is shown, the
- * watcher records its title, text, icon and buttons and presses its button; any other dialog
- * (the progress dialog) goes to a callback.
+ * watcher records it and presses its button; the progress dialog goes to a callback.
  */
 class DialogWatcher : public QObject {
 public:
@@ -36,7 +36,7 @@ public:
     DialogWatcher& operator=(const DialogWatcher&) = delete;
 
     std::vector<SeenBox> boxes;
-    std::function<void(QWidget*)> on_other_dialog;
+    std::function<void(QProgressDialog*)> on_progress;
 
     [[nodiscard]] QStringList texts() const {
         QStringList all;
@@ -48,15 +48,12 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::Show || !watched->isWidgetType()) {
+        if (event->type() != QEvent::Show || !watched->isWidgetType() ||
+            !static_cast<QWidget*>(watched)->isWindow()) {
             return false;
         }
-        auto* widget = static_cast<QWidget*>(watched);
-        if (!widget->isWindow() || !widget->isModal()) {
-            return false;
-        }
-        // Act once the dialog has finished showing and its own event loop runs.
-        QPointer<QWidget> dialog(widget);
+        // Act once the dialog has finished showing (and a modal one runs its own loop).
+        QPointer<QWidget> dialog(static_cast<QWidget*>(watched));
         QTimer::singleShot(0, this, [this, dialog] {
             if (!dialog || !dialog->isVisible()) {
                 return;
@@ -70,8 +67,9 @@ protected:
                 }
                 boxes.push_back(seen);
                 box->buttons().first()->click();
-            } else if (on_other_dialog) {
-                on_other_dialog(dialog.data());
+            } else if (auto* progress = qobject_cast<QProgressDialog*>(dialog.data());
+                       progress != nullptr && on_progress) {
+                on_progress(progress);
             }
         });
         return false;

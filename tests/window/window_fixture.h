@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,20 +19,27 @@
 
 namespace marlowin::testing {
 
+/// The program's settings with time-outs short enough for tests.
+inline TransferOptions quick_options() {
+    TransferOptions options;
+    options.connect_timeout = std::chrono::seconds(2);
+    options.idle_timeout = std::chrono::seconds(2);
+    return options;
+}
+
 /// A shown Form1, a local server with fixed pages, and the dialog watcher.
 class WindowTest : public ::testing::Test {
 protected:
     struct Page {
         int status;
         std::string body;
-        std::string content_type;
+        std::string content_type = "text/html";
     };
 
-    WindowTest() {
-        TransferOptions options;
-        options.connect_timeout = std::chrono::seconds(2);
-        options.idle_timeout = std::chrono::seconds(2);
-        form = std::make_unique<Form1>(options);
+    WindowTest() { show_form(quick_options()); }
+
+    void show_form(TransferOptions options) {
+        form = std::make_unique<Form1>(std::move(options));
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -49,11 +57,16 @@ protected:
         text1()->clear();
         QTest::keyClicks(text1(), QString::fromStdString(address));
     }
-    /// Clicks with the mouse; returns when the action (and its message boxes) has ended.
+    /// Clicks with the mouse; the watcher answers the message boxes the click brings.
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    /// Lets the event loop run until no fetch runs any more and its notice was answered.
+    void wait_for_fetch() {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return button("Command1")->isEnabled(); }, 30000));
+    }
     void retrieve(const std::string& address) {
         type_address(address);
         click("Command1");
+        wait_for_fetch();
     }
 
     std::map<std::string, Page> pages;

@@ -69,6 +69,37 @@ INSTANTIATE_TEST_SUITE_P(
                     {N::ExtractDone}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+std::string repeated(std::string_view piece, std::size_t times) {
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i) {
+        text += piece;
+    }
+    return text;
+}
+
+// A title longer than the result box takes is shown as its first characters and "…", and
+// the extraction still succeeded.
+TEST(Extract, AHugeTitleIsShownAsItsBeginning) {
+    const std::size_t limit = kShownTitleLimit;
+    const struct {
+        std::string title;
+        std::string shown;
+    } rows[] = {
+        {repeated("a", limit), repeated("a", limit)},
+        {repeated("a", limit + 1), repeated("a", limit) + "…"},
+        {repeated("中", limit + 1), repeated("中", limit) + "…"},
+        {repeated("😀", limit) + "a", repeated("😀", limit) + "…"},
+    };
+    for (const auto& row : rows) {
+        MemoryForm form;
+        form.values[Field::Text2] = "<title>" + row.title + "</title>";
+        RecordingNotices notices;
+        extract(form, notices);
+        EXPECT_TRUE(form.values[Field::Text3] == row.shown) << row.title.size() << " bytes";
+        EXPECT_EQ(notices.shown, std::vector<Notice>{Notice::ExtractDone});
+    }
+}
+
 TEST(Extract, ClearAndExtractAgainBringsTheSameTitleBack) {
     MemoryForm form;
     form.values[Field::Text2] = "<title>Same</title>";

@@ -43,29 +43,16 @@ public:
     std::function<void(Notice)> while_open;
 };
 
-/// Plays back one scripted answer per call: a document, or an exception.
-class ScriptedTransfer : public Transfer {
+/// The transfer component as the first half of the retrieve action sees it.
+class ProtocolRecorder : public Transfer {
 public:
-    void set_protocol(Protocol protocol) override { protocols.push_back(protocol); }
-    std::string open_url(const std::string& address) override {
-        addresses.push_back(address);
-        if (protocols.empty()) {
-            throw std::logic_error("open_url called before the protocol was set");
-        }
-        auto answer = std::move(answers.at(addresses.size() - 1));
-        return answer();
+    void set_protocol(Protocol protocol) override {
+        protocols.push_back(static_cast<int>(protocol));
     }
-    void will_return(std::string document) {
-        answers.emplace_back([document = std::move(document)] { return document; });
+    std::string open_url(const std::string& /*address*/) override {
+        throw std::logic_error("the window fetches, not the action");
     }
-    template <typename E>
-    void will_throw(E error) {
-        answers.emplace_back([error]() -> std::string { throw error; });
-    }
-
-    std::vector<Protocol> protocols;
-    std::vector<std::string> addresses;
-    std::vector<std::function<std::string()>> answers;
+    std::vector<int> protocols;
 };
 
 }  // namespace marlowin::testing

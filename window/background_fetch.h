@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QFutureWatcher>
+#include <QPointer>
+#include <QTimer>
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QProgressDialog;
+class QWidget;
+
+namespace marlowin {
+
+class PageFetcher;
+
+/// What a fetch came back with: the document, or the exception that ended it.
+struct FetchOutcome {
+    std::string document;
+    std::exception_ptr failure;
+};
+
+/**
+ * Runs the transfer component's fetch on a worker thread while the event loop goes on, so
+ * the window keeps painting and its close box keeps working. Meanwhile the window's elements
+ * are disabled under a busy cursor, and after half a second a progress dialog shows the
+ * bytes received and 取消. 取消, Escape or closing the dialog cancel the fetch: its outcome
+ * is then dropped, however far the worker had got.
+ */
+class BackgroundFetch {
+public:
+    using Finished = std::function<void(FetchOutcome outcome)>;
+
+    /// @param elements the window's elements, which take no input while a fetch runs
+    BackgroundFetch(QWidget& window, std::vector<QWidget*> elements);
+    /// Cancels a running fetch and waits for its worker.
+    ~BackgroundFetch();
+    BackgroundFetch(const BackgroundFetch&) = delete;
+    BackgroundFetch& operator=(const BackgroundFetch&) = delete;
+
+    /// Starts fetching @p address. Unless the fetch is cancelled first, @p finished runs on
+    /// this thread once it has ended, with the window's elements usable again.
+    void start(PageFetcher& fetcher, std::string address, Finished finished);
+
+    /// Cancels the running fetch, if any: nothing of it reaches the window.
+    void cancel();
+
+private:
+    void set_busy(bool busy);
+    void ended();
+
+    QWidget& window_;
+    std::vector<QWidget*> elements_;
+    QPointer<QWidget> focus_;  // where the focus was when the fetch began
+    QFutureWatcher<FetchOutcome> watcher_;
+    QTimer progress_timer_;
+    std::unique_ptr<QProgressDialog> progress_;
+    std::atomic<std::uint64_t> received_{0};
+    PageFetcher* fetcher_ = nullptr;  // while a fetch runs
+    Finished finished_;
+    bool cancelled_ = false;
+};
+
+}  // namespace marlowin
