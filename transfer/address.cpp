@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "transfer/ascii.h"
 #include "transfer/error_descriptions.h"
 #include "workflow/transfer_error.h"
 
@@ -19,19 +20,6 @@ namespace {
 // A longer address is refused here, under that number, with its real cause.
 constexpr std::size_t kMaxUrlBytes = 1'000'000;
 
-constexpr bool is_c0_or_space(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
-constexpr bool is_alpha(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-constexpr bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
-constexpr char to_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
 [[noreturn]] void malformed(std::string_view typed, std::string_view why) {
     throw TransferError(CURLE_URL_MALFORMAT, describe_curl_error(CURLE_URL_MALFORMAT),
                         std::string(why) + ": \"" + std::string(typed) + "\"");
@@ -40,19 +28,19 @@ constexpr char to_lower(char c) {
 // The scheme, when the text starts with one: letters, digits, '+', '-', '.', then ':'. A
 // "name:digits" followed by nothing, '/', '?' or '#' is a host and port, not a scheme.
 std::string_view scheme_of(std::string_view text) {
-    if (text.empty() || !is_alpha(text[0])) {
+    if (text.empty() || !ascii::is_alpha(text[0])) {
         return {};
     }
     std::size_t i = 1;
-    while (i < text.size() && (is_alpha(text[i]) || is_digit(text[i]) || text[i] == '+' ||
-                               text[i] == '-' || text[i] == '.')) {
+    while (i < text.size() && (ascii::is_alpha(text[i]) || ascii::is_digit(text[i]) ||
+                               text[i] == '+' || text[i] == '-' || text[i] == '.')) {
         ++i;
     }
     if (i >= text.size() || text[i] != ':') {
         return {};
     }
     std::size_t j = i + 1;
-    while (j < text.size() && is_digit(text[j])) {
+    while (j < text.size() && ascii::is_digit(text[j])) {
         ++j;
     }
     if (j > i + 1 && (j == text.size() || text[j] == '/' || text[j] == '?' || text[j] == '#')) {
@@ -61,86 +49,10 @@ std::string_view scheme_of(std::string_view text) {
     return text.substr(0, i);
 }
 
-// Characters a host name may hold besides letters and digits, as libcurl takes them; anything
-// else (spaces, '<', '%', '(', '|', ...) makes the address malformed rather than reaching the
-// network.
-constexpr bool is_host_char(char c) {
-    return is_alpha(c) || is_digit(c) || c == '-' || c == '.' || c == '_' || c == '~';
-}
-
-bool is_hex(char c) {
-    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-bool is_ipv4_address(std::string_view text) {
-    int parts = 0;
-    while (!text.empty()) {
-        const std::size_t dot = text.find('.');
-        const std::string_view part = text.substr(0, dot);
-        if (part.empty() || part.size() > 3 || !std::all_of(part.begin(), part.end(), is_digit) ||
-            (part.size() > 1 && part[0] == '0') || std::stoi(std::string(part)) > 255) {
-            return false;
-        }
-        ++parts;
-        if (dot == std::string_view::npos) {
-            break;
-        }
-        text.remove_prefix(dot + 1);
-        if (text.empty()) {
-            return false;
-        }
-    }
-    return parts == 4;
-}
-
-// An IPv6 address in brackets: up to eight groups of one to four hex digits, at most one "::",
-// the last 32 bits possibly written as an IPv4 address.
-bool is_ipv6_literal(std::string_view host) {
-    if (host.size() < 4 || host.front() != '[' || host.back() != ']') {
-        return false;
-    }
-    std::string_view text = host.substr(1, host.size() - 2);
-    const std::size_t gap = text.find("::");
-    if (gap != std::string_view::npos && text.find("::", gap + 1) != std::string_view::npos) {
-        return false;
-    }
-    int groups = 0;
-    const auto count_groups = [&](std::string_view side, bool may_end_in_ipv4) {
-        if (side.empty()) {
-            return true;
-        }
-        while (true) {
-            const std::size_t colon = side.find(':');
-            const std::string_view group = side.substr(0, colon);
-            if (colon == std::string_view::npos && may_end_in_ipv4 &&
-                group.find('.') != std::string_view::npos) {
-                groups += 2;
-                return is_ipv4_address(group);
-            }
-            if (group.empty() || group.size() > 4 ||
-                !std::all_of(group.begin(), group.end(), is_hex)) {
-                return false;
-            }
-            ++groups;
-            if (colon == std::string_view::npos) {
-                return true;
-            }
-            side.remove_prefix(colon + 1);
-        }
-    };
-    if (gap == std::string_view::npos) {
-        return count_groups(text, true) && groups == 8;
-    }
-    return count_groups(text.substr(0, gap), false) && count_groups(text.substr(gap + 2), true) &&
-           groups < 8;
-}
-
+// A non-ASCII host name in its ASCII (IDNA) form, as browsers convert it.
 std::string host_to_ascii(std::string_view host, std::string_view typed) {
     if (std::all_of(host.begin(), host.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        if (!is_ipv6_literal(host) && !std::all_of(host.begin(), host.end(), is_host_char)) {
-            malformed(typed, "the host name holds a character no host name may hold");
-        }
         return std::string(host);
     }
     UErrorCode status = U_ZERO_ERROR;
@@ -149,21 +61,17 @@ std::string host_to_ascii(std::string_view host, std::string_view typed) {
     };
     const std::unique_ptr<UIDNA, IdnaCloser> idna(uidna_openUTS46(
         UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII, &status));
-    if (U_FAILURE(status)) {
-        malformed(typed, "IDNA is not available");
-    }
     std::string out(host.size() * 4 + 64, '\0');
     UIDNAInfo info = UIDNA_INFO_INITIALIZER;
     const int32_t length =
-        uidna_nameToASCII_UTF8(idna.get(), host.data(), static_cast<int32_t>(host.size()),
-                               out.data(), static_cast<int32_t>(out.size()), &info, &status);
+        U_FAILURE(status)
+            ? 0
+            : uidna_nameToASCII_UTF8(idna.get(), host.data(), static_cast<int32_t>(host.size()),
+                                     out.data(), static_cast<int32_t>(out.size()), &info, &status);
     if (U_FAILURE(status) || info.errors != 0) {
         malformed(typed, "the host name cannot be converted to ASCII");
     }
     out.resize(static_cast<std::size_t>(length));
-    if (out.empty() || !std::all_of(out.begin(), out.end(), is_host_char)) {
-        malformed(typed, "the host name cannot be converted to ASCII");
-    }
     return out;
 }
 
@@ -200,29 +108,27 @@ void append_encoded(std::string& out, std::string_view part, Part where) {
     }
 }
 
-}  // namespace
-
-std::string normalize_address(std::string_view typed) {
+// The browser-style rewriting libcurl does not do: trimming, the default scheme, slashes for
+// backslashes, an IDNA host, percent-encoding, no fragment.
+std::string rewrite(std::string_view typed) {
     std::string_view text = typed;
-    while (!text.empty() && is_c0_or_space(text.front())) {
+    const auto c0_or_space = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!text.empty() && c0_or_space(text.front())) {
         text.remove_prefix(1);
     }
-    while (!text.empty() && is_c0_or_space(text.back())) {
+    while (!text.empty() && c0_or_space(text.back())) {
         text.remove_suffix(1);
     }
     std::string cleaned;
     cleaned.reserve(text.size());
-    for (const char c : text) {
-        if (c != '\t' && c != '\n' && c != '\r') {
-            cleaned += c;
-        }
-    }
+    std::copy_if(text.begin(), text.end(), std::back_inserter(cleaned),
+                 [](char c) { return c != '\t' && c != '\n' && c != '\r'; });
     if (cleaned.empty()) {
         malformed(typed, "empty address");
     }
 
     std::string scheme(scheme_of(cleaned));
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(), to_lower);
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), ascii::to_lower);
     std::string_view rest = cleaned;
     if (scheme.empty()) {
         scheme = "http";
@@ -243,31 +149,10 @@ std::string normalize_address(std::string_view typed) {
     std::string_view tail =
         authority_end == std::string_view::npos ? std::string_view() : rest.substr(authority_end);
 
-    std::string_view userinfo;
-    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
-        userinfo = authority.substr(0, at + 1);
-        authority.remove_prefix(at + 1);
-    }
-    std::string_view host = authority;
-    std::string_view port;
-    const std::size_t port_colon =
-        host.starts_with('[') ? host.find(':', host.find(']')) : host.rfind(':');
-    if (port_colon != std::string_view::npos) {
-        port = host.substr(port_colon);
-        host = host.substr(0, port_colon);
-        const std::string_view digits = port.substr(1);
-        if (digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), is_digit) ||
-            (!digits.empty() && std::stoul(std::string(digits)) > 65535)) {
-            malformed(typed, "the port is not a number from 0 to 65535");
-        }
-    }
-    if (host.empty()) {
-        malformed(typed, "no host");
-    }
-
     std::string url = scheme + "://";
-    if (!userinfo.empty()) {
-        userinfo.remove_suffix(1);  // the '@'
+    // The user name and password end at the last '@'; libcurl would take the first.
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        const std::string_view userinfo = authority.substr(0, at);
         const std::size_t colon = userinfo.find(':');
         append_encoded(url, userinfo.substr(0, colon), Part::Userinfo);
         if (colon != std::string_view::npos) {
@@ -275,13 +160,21 @@ std::string normalize_address(std::string_view typed) {
             append_encoded(url, userinfo.substr(colon + 1), Part::Userinfo);
         }
         url += '@';
+        authority.remove_prefix(at + 1);
+    }
+    const std::size_t port_colon = authority.starts_with('[')
+                                       ? authority.find(':', authority.find(']'))
+                                       : authority.rfind(':');
+    const std::string_view host = authority.substr(0, port_colon);
+    // libcurl would decode a percent-encoded host name; an address bar's user means none.
+    if (host.find('%') != std::string_view::npos) {
+        malformed(typed, "a percent sign in the host name");
     }
     url += host_to_ascii(host, typed);
-    url += port;
+    url += authority.substr(host.size());
     if (tail.empty() || (tail.front() != '/' && tail.front() != '\\')) {
         url += '/';
     }
-    // The fragment is never sent.
     tail = tail.substr(0, tail.find('#'));
     const std::size_t query_at = tail.find('?');
     std::string path(tail.substr(0, query_at));
@@ -290,11 +183,26 @@ std::string normalize_address(std::string_view typed) {
     if (query_at != std::string_view::npos) {
         append_encoded(url, tail.substr(query_at), Part::Query);
     }
+    return url;
+}
+
+}  // namespace
+
+std::string normalize_address(std::string_view typed) {
+    const std::string url = rewrite(typed);
     if (url.size() > kMaxUrlBytes) {
         throw TransferError(CURLE_OUT_OF_MEMORY, "网址太长（超过 100 万个字符），无法发送",
                             "the address is " + std::to_string(url.size()) + " bytes long");
     }
-    return url;
+    // libcurl's own parser judges the host, the port and the rest, as it will when fetching.
+    const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), curl_url_cleanup);
+    char* checked = nullptr;
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
+        curl_url_get(parsed.get(), CURLUPART_URL, &checked, 0) != CURLUE_OK) {
+        malformed(typed, "libcurl does not take \"" + url + "\"");
+    }
+    const std::unique_ptr<char, decltype(&curl_free)> owned(checked, curl_free);
+    return checked;
 }
 
 }  // namespace marlowin

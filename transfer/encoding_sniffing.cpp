@@ -4,33 +4,20 @@
 #include <string>
 #include <vector>
 
+#include "transfer/ascii.h"
+
 namespace marlowin {
 
 namespace {
 
+using ascii::is_alpha;
+using ascii::starts_with_ignoring_case;
+using ascii::to_lower;
+constexpr auto is_space = ascii::is_whitespace;
+
 constexpr std::size_t kPrescanLength = 1024;
 
-constexpr bool is_space(char c) {
-    return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
-}
-constexpr bool is_alpha(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-constexpr char to_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (to_lower(text[i]) != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
+const Encoding* charset_from_meta_content(std::string_view content);
 
 struct Attribute {
     std::string name;
@@ -125,13 +112,7 @@ private:
             (need_pragma == NeedPragma::Yes && !got_pragma)) {
             return nullptr;
         }
-        if (charset->name == "UTF-16BE" || charset->name == "UTF-16LE") {
-            return &encoding_named("UTF-8");
-        }
-        if (charset->name == "x-user-defined") {
-            return &encoding_named("windows-1252");
-        }
-        return charset;
+        return &encoding(charset->declared_as);
     }
 
     // Reads one attribute at pos_. False at the end of the tag, or when the window ran out
@@ -234,13 +215,13 @@ private:
 
 std::optional<ByteOrderMark> sniff_byte_order_mark(std::string_view bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF")) {
-        return ByteOrderMark{&encoding_named("UTF-8"), 3};
+        return ByteOrderMark{&encoding(EncodingId::Utf8), 3};
     }
     if (bytes.starts_with("\xFE\xFF")) {
-        return ByteOrderMark{&encoding_named("UTF-16BE"), 2};
+        return ByteOrderMark{&encoding(EncodingId::Utf16Be), 2};
     }
     if (bytes.starts_with("\xFF\xFE")) {
-        return ByteOrderMark{&encoding_named("UTF-16LE"), 2};
+        return ByteOrderMark{&encoding(EncodingId::Utf16Le), 2};
     }
     return std::nullopt;
 }
@@ -290,6 +271,9 @@ const Encoding* charset_from_content_type(std::string_view content_type) {
     return nullptr;
 }
 
+namespace {
+
+// The charset in a meta element's content attribute value, e.g. "text/html; charset=gbk".
 const Encoding* charset_from_meta_content(std::string_view content) {
     std::size_t pos = 0;
     for (;;) {
@@ -333,6 +317,8 @@ const Encoding* charset_from_meta_content(std::string_view content) {
         return encoding_for_label(content.substr(pos, end - pos));
     }
 }
+
+}  // namespace
 
 const Encoding* prescan_for_meta_charset(std::string_view bytes) {
     return Prescanner(bytes).run();

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "transfer/encoding_labels.h"
+#include "transfer/encodings.h"
 
 namespace marlowin {
 
@@ -24,8 +24,5 @@ struct ByteOrderMark {
 /// tags. A declared UTF-16 yields UTF-8 and x-user-defined yields windows-1252, as browsers
 /// do. nullptr when nothing usable is declared.
 [[nodiscard]] const Encoding* prescan_for_meta_charset(std::string_view bytes);
-
-/// The charset in a meta element's content attribute value, e.g. "text/html; charset=gbk".
-[[nodiscard]] const Encoding* charset_from_meta_content(std::string_view content);
 
 }  // namespace marlowin

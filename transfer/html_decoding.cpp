@@ -38,18 +38,18 @@ DecodedPage decode_html_bytes(std::string bytes, std::string_view content_type,
     // Undeclared.
     const bool valid_utf8 = known_valid_utf8 ? *known_valid_utf8 : is_valid_utf8(bytes);
     if (valid_utf8) {
-        return {std::move(bytes), &encoding_named("UTF-8"), EncodingSource::Utf8Check};
+        return {std::move(bytes), &encoding(EncodingId::Utf8), EncodingSource::Utf8Check};
     }
     const Encoding* guess = encoding_for_label(guess_charset(bytes));
     if (guess != nullptr && guess->kind == DecoderKind::Replacement) {
         guess = nullptr;  // never throw a whole page away on a guess
     }
-    if (guess != nullptr && is_multibyte_or_unicode(*guess)) {
+    if (guess != nullptr && guess->width != Width::SingleByte) {
         return decoded(*guess, EncodingSource::Detector, std::move(bytes), false, stop);
     }
     // The detector takes short GBK text, such as a page that is little more than a title,
     // for a Latin encoding; GB18030 reads such bytes without a single malformed sequence.
-    const Encoding& gb18030 = encoding_named("gb18030");
+    const Encoding& gb18030 = encoding(EncodingId::Gb18030);
     DecodeResult as_gb18030 = decode_bytes(gb18030, std::string_view(bytes), stop);
     if (as_gb18030.malformed == 0) {
         return {std::move(as_gb18030.text), &gb18030, EncodingSource::Gb18030Check};
@@ -57,8 +57,8 @@ DecodedPage decode_html_bytes(std::string bytes, std::string_view content_type,
     if (guess != nullptr) {
         return decoded(*guess, EncodingSource::Detector, std::move(bytes), false, stop);
     }
-    return decoded(encoding_named("windows-1252"), EncodingSource::Default, std::move(bytes), false,
-                   stop);
+    return decoded(encoding(EncodingId::Windows1252), EncodingSource::Default, std::move(bytes),
+                   false, stop);
 }
 
 }  // namespace marlowin

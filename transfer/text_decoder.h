@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "transfer/encoding_labels.h"
+#include "transfer/encodings.h"
 
 namespace marlowin {
 

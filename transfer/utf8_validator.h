@@ -14,7 +14,6 @@ class Utf8Validator {
 public:
     void feed(std::string_view bytes);
     [[nodiscard]] bool valid() const { return !failed_ && needed_ == 0; }
-    [[nodiscard]] bool failed() const { return failed_; }
 
 private:
     /// Takes the next byte of an open character; false (and failed) when it does not fit.

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "tests/support/utf8_reference.h"
-#include "transfer/encoding_labels.h"
+#include "transfer/encodings.h"
 #include "transfer/html_decoding.h"
 #include "transfer/text_decoder.h"
 #include "transfer/utf8_validator.h"
@@ -13,68 +13,69 @@
 namespace marlowin {
 namespace {
 
-std::string decode(const char* encoding, std::string_view bytes) {
-    return decode_bytes(encoding_named(encoding), bytes).text;
+using Id = EncodingId;
+
+std::string decode(EncodingId id, std::string_view bytes) {
+    return decode_bytes(encoding(id), bytes).text;
 }
 
 TEST(DecodeBytes, ReadsEachEncodingAsBrowsersDo) {
     const struct {
-        const char* encoding;
+        EncodingId encoding;
         std::string bytes;
         const char* text;
     } rows[] = {
         // GBK characters outside GB2312 (镕) must survive a page labelled gb2312.
-        {"GBK", "\xD6\xEC\xE9\x46\xBB\xF9", "朱镕基"},
-        {"GBK", "\x80", "€"},  // a lone 0x80 is the euro sign
-        {"gb18030", "\x81\x30\x81\x30", "\xC2\x80"},
-        {"Big5", "\xA4\xA4\xA4\xE5\xBC\xD0\xC3\x44", "中文標題"},
-        {"Shift_JIS", "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x5E\x83\x43\x83\x67\x83\x8B",
+        {Id::Gbk, "\xD6\xEC\xE9\x46\xBB\xF9", "朱镕基"},
+        {Id::Gbk, "\x80", "€"},  // a lone 0x80 is the euro sign
+        {Id::Gb18030, "\x81\x30\x81\x30", "\xC2\x80"},
+        {Id::Big5, "\xA4\xA4\xA4\xE5\xBC\xD0\xC3\x44", "中文標題"},
+        {Id::ShiftJis, "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x5E\x83\x43\x83\x67\x83\x8B",
          "日本語のタイトル"},
-        {"EUC-KR", "\xC7\xD1\xB1\xB9\xBE\xEE\x20\xC1\xA6\xB8\xF1", "한국어 제목"},
-        {"UTF-16LE", std::string("\x19\x6A\x4C\x98", 4), "標題"},
-        {"UTF-16BE", std::string("\x6A\x19\x98\x4C", 4), "標題"},
+        {Id::EucKr, "\xC7\xD1\xB1\xB9\xBE\xEE\x20\xC1\xA6\xB8\xF1", "한국어 제목"},
+        {Id::Utf16Le, std::string("\x19\x6A\x4C\x98", 4), "標題"},
+        {Id::Utf16Be, std::string("\x6A\x19\x98\x4C", 4), "標題"},
         // Latin-1 labels read 0x80-0x9F as windows-1252 does; its five holes stay C1 controls.
-        {"windows-1252", "\x80\x81\x82\x8D\x9F", "€\xC2\x81‚\xC2\x8DŸ"},
-        {"ISO-8859-16", "\xA4\xAA\xDE\x41", "€ȘȚA"},
-        {"x-user-defined", "A\x80\xFF", "A\xEF\x9E\x80\xEF\x9F\xBF"},
-        {"replacement", "anything", "\xEF\xBF\xBD"},
-        {"replacement", "", ""},
+        {Id::Windows1252, "\x80\x81\x82\x8D\x9F", "€\xC2\x81‚\xC2\x8DŸ"},
+        {Id::Iso8859_16, "\xA4\xAA\xDE\x41", "€ȘȚA"},
+        {Id::XUserDefined, "A\x80\xFF", "A\xEF\x9E\x80\xEF\x9F\xBF"},
+        {Id::Replacement, "anything", "\xEF\xBF\xBD"},
+        {Id::Replacement, "", ""},
         // Malformed input becomes U+FFFD, never an error.
-        {"UTF-8",
+        {Id::Utf8,
          "a\xFF"
          "b\xED\xA0\x80"
          "c",
          "a\xEF\xBF\xBD"
          "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
          "c"},
-        {"UTF-8", "\xE4\xB8", "\xEF\xBF\xBD"},
-        {"GBK", "a\xD6", "a\xEF\xBF\xBD"},
-        {"UTF-16LE", std::string("\x00\xD8\x41\x00", 4),
+        {Id::Utf8, "\xE4\xB8", "\xEF\xBF\xBD"},
+        {Id::Gbk, "a\xD6", "a\xEF\xBF\xBD"},
+        {Id::Utf16Le, std::string("\x00\xD8\x41\x00", 4),
          "\xEF\xBF\xBD"
          "A"},
-        {"UTF-16LE",
+        {Id::Utf16Le,
          std::string("A\x00"
                      "B",
                      3),
          "A\xEF\xBF\xBD"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(decode(row.encoding, row.bytes), row.text) << row.encoding;
+        EXPECT_EQ(decode(row.encoding, row.bytes), row.text) << encoding(row.encoding).name;
     }
 }
 
 // Whatever the bytes, every decoder produces well-formed UTF-8.
 TEST(DecodeBytes, RandomBytesAlwaysGiveWellFormedUtf8) {
     std::mt19937 random(20261206);
-    for (const char* encoding :
-         {"UTF-8", "GBK", "Big5", "Shift_JIS", "EUC-JP", "ISO-2022-JP", "EUC-KR", "UTF-16LE",
-          "UTF-16BE", "windows-1252", "KOI8-R", "ISO-8859-16", "x-user-defined", "windows-874"}) {
+    for (const Encoding& encoding : all_encodings()) {
         for (int round = 0; round < 50; ++round) {
             std::string bytes(random() % 300, '\0');
             for (char& c : bytes) {
                 c = static_cast<char>(random());
             }
-            ASSERT_TRUE(testing::reference_well_formed_utf8(decode(encoding, bytes))) << encoding;
+            ASSERT_TRUE(testing::reference_well_formed_utf8(decode_bytes(encoding, bytes).text))
+                << encoding.name;
         }
     }
 }
@@ -84,7 +85,8 @@ TEST(DecodeBytes, RandomBytesAlwaysGiveWellFormedUtf8) {
 // one-pass yardstick; malformed bytes are sprinkled everywhere, including at line ends.
 TEST(DecodeBytes, BigPagesDecodeInPiecesExactlyAsInOnePass) {
     std::mt19937 random(7);
-    for (const char* encoding : {"GBK", "Big5", "windows-1252"}) {
+    for (const EncodingId encoding_id : {Id::Gbk, Id::Big5, Id::Windows1252}) {
+        const Encoding& encoding = marlowin::encoding(encoding_id);
         // A few leading bytes shift where the pieces are cut relative to the characters.
         for (const std::string lead : {"", "a", "ab"}) {
             std::string page = lead;
@@ -107,16 +109,15 @@ TEST(DecodeBytes, BigPagesDecodeInPiecesExactlyAsInOnePass) {
             std::string one_pass;
             std::size_t malformed = 0;
             for (std::size_t i = 0; i + 1 < line_starts.size(); ++i) {
-                const auto line =
-                    decode_bytes(encoding_named(encoding),
-                                 std::string_view(page).substr(
-                                     line_starts[i], line_starts[i + 1] - line_starts[i]));
+                const auto line = decode_bytes(
+                    encoding, std::string_view(page).substr(line_starts[i],
+                                                            line_starts[i + 1] - line_starts[i]));
                 one_pass += line.text;
                 malformed += line.malformed;
             }
-            const auto whole = decode_bytes(encoding_named(encoding), std::string_view(page));
-            EXPECT_TRUE(whole.text == one_pass) << encoding << " after \"" << lead << '"';
-            EXPECT_EQ(whole.malformed, malformed) << encoding;
+            const auto whole = decode_bytes(encoding, std::string_view(page));
+            EXPECT_TRUE(whole.text == one_pass) << encoding.name << " after \"" << lead << '"';
+            EXPECT_EQ(whole.malformed, malformed) << encoding.name;
         }
     }
 }

@@ -1,0 +1,9 @@
+#include "transfer/utf8_bulk.h"
+
+namespace marlowin {
+
+BulkCheck check_utf8_in_bulk(const unsigned char* /*data*/, std::size_t /*length*/) {
+    return BulkCheck::Unavailable;
+}
+
+}  // namespace marlowin
