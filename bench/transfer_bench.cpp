@@ -1,5 +1,6 @@
 // Fetch and decode of big pages from 127.0.0.1, against a bare libcurl transfer of the same
-// bytes into memory, measured in the same run.
+// bytes into memory, measured in the same run; and the scan for a late <meta> declaration
+// through a whole undeclared page, against memchr over the same bytes.
 #include <benchmark/benchmark.h>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "bench/ratio_report.h"
 #include "tests/support/local_http_server.h"
 #include "transfer/curl_transfer.h"
+#include "transfer/encoding_sniffing.h"
 
 namespace {
 
@@ -67,6 +69,40 @@ BENCHMARK(BM_FetchDecodeUtf8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareLibcurlGbk)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FetchDecodeGbk)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A 50 MB GBK page whose only declaration is its very last tag.
+const std::string& late_declared_page() {
+    static const std::string page = [] {
+        std::string bytes = served().gbk;
+        const std::size_t meta = bytes.find("<meta charset=\"gbk\">");
+        bytes.replace(meta, 20, 20, ' ');
+        return bytes + "<meta charset=\"gbk\">";
+    }();
+    return page;
+}
+
+void BM_LateDeclarationScan(benchmark::State& state) {
+    const std::string& page = late_declared_page();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(marlowin::late_meta_charset(page));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+}
+// The least a scan that looks at tags does: memchr from each '<' to the next.
+void BM_MemchrEveryTag(benchmark::State& state) {
+    const std::string& page = late_declared_page();
+    for (auto _ : state) {
+        std::size_t tags = 0;
+        for (std::size_t at = page.find('<'); at != std::string::npos;
+             at = page.find('<', at + 1)) {
+            ++tags;
+        }
+        benchmark::DoNotOptimize(tags);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+}
+BENCHMARK(BM_MemchrEveryTag)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LateDeclarationScan)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -78,5 +114,7 @@ int main(int argc, char** argv) {
              "BM_BareLibcurlUtf8/real_time", 1.3},
             {"fetch + decode, 50 MB GBK page vs bare libcurl", "BM_FetchDecodeGbk/real_time",
              "BM_BareLibcurlGbk/real_time", 3.0},
+            {"late <meta> scan, 50 MB page vs memchr to every '<'", "BM_LateDeclarationScan",
+             "BM_MemchrEveryTag", 3.0},
         });
 }

@@ -1,5 +1,8 @@
 // Arbitrary bytes with an arbitrary Content-Type value through the encoding sniffing and
-// every decoder: the text that comes out is always well-formed UTF-8.
+// every decoder: the text that comes out is always well-formed UTF-8, and a body of
+// well-formed UTF-8 with multi-byte content reads as itself whatever legacy charset the
+// header names.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -31,6 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto direct = marlowin::decode_bytes(encodings[which], body);
     if (!marlowin::testing::reference_well_formed_utf8(direct.text)) {
         std::abort();
+    }
+    const bool multi_byte = std::any_of(
+        body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (encodings[which].width != marlowin::Width::Unicode && multi_byte &&
+        !body.starts_with("\xEF\xBB\xBF") && marlowin::testing::reference_well_formed_utf8(body)) {
+        const std::string header = "text/html; charset=" + std::string(encodings[which].name);
+        if (marlowin::decode_html_bytes(std::string(body), header).text != body) {
+            std::abort();
+        }
     }
     return 0;
 }

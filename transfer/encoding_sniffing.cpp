@@ -1,6 +1,7 @@
 #include "transfer/encoding_sniffing.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -24,13 +25,26 @@ struct Attribute {
     std::string value;
 };
 
-// Walks the prescan window; running past its end abandons the prescan, as browsers do.
-class Prescanner {
+// Where a scan for <meta> declarations looks.
+enum class Reach {
+    FirstKilobyte,  ///< the prescan: the first 1024 bytes, abandoned when a tag runs past them
+    Document,       ///< the whole document, skipping raw text as the parser's tokenizer does
+};
+
+// Elements whose contents the tokenizer reads as text, never as tags.
+constexpr std::array<std::string_view, 5> kRawTextElements = {"script", "style", "textarea",
+                                                              "title", "xmp"};
+
+// Walks the bytes from one '<' to the next; running past the end of what it may read
+// abandons the scan, as browsers do.
+class MetaScanner {
 public:
-    explicit Prescanner(std::string_view bytes) : bytes_(bytes.substr(0, kPrescanLength)) {}
+    MetaScanner(std::string_view bytes, Reach reach)
+        : bytes_(reach == Reach::FirstKilobyte ? bytes.substr(0, kPrescanLength) : bytes),
+          reach_(reach) {}
 
     const Encoding* run() {
-        for (; pos_ < bytes_.size(); ++pos_) {
+        for (pos_ = bytes_.find('<'); pos_ < bytes_.size(); pos_ = bytes_.find('<', pos_ + 1)) {
             const std::string_view here = bytes_.substr(pos_);
             if (here.starts_with("<!--")) {
                 // The "--" of "-->" may be those of "<!--" itself.
@@ -49,18 +63,19 @@ public:
                 if (ran_out) {
                     return nullptr;
                 }
-            } else if (here.size() > 1 && here[0] == '<' &&
+            } else if (here.size() > 1 &&
                        (is_alpha(here[1]) ||
                         (here[1] == '/' && here.size() > 2 && is_alpha(here[2])))) {
-                pos_ = skip_to_tag_name_end(pos_ + 1);
+                const std::size_t name_at = pos_ + 1;
+                pos_ = skip_to_tag_name_end(name_at);
                 if (pos_ >= bytes_.size()) {
                     return nullptr;
                 }
-                Attribute ignored;
+                const std::string_view name = bytes_.substr(name_at, pos_ - name_at);
                 bool ran_out = false;
-                while (next_attribute(ignored, ran_out)) {
+                while (next_attribute(ignored_, ran_out)) {
                 }
-                if (ran_out) {
+                if (ran_out || (reach_ == Reach::Document && !skip_raw_text(name))) {
                     return nullptr;
                 }
             } else if (here.starts_with("<!") || here.starts_with("</") || here.starts_with("<?")) {
@@ -75,6 +90,31 @@ public:
     }
 
 private:
+    // After the start tag of a raw text element, moves to just before its end tag; false when
+    // the document ends first.
+    bool skip_raw_text(std::string_view tag_name) {
+        const auto is_named = [](std::string_view name, std::string_view lower) {
+            return name.size() == lower.size() && starts_with_ignoring_case(name, lower);
+        };
+        const auto raw =
+            std::find_if(kRawTextElements.begin(), kRawTextElements.end(),
+                         [&](std::string_view element) { return is_named(tag_name, element); });
+        if (raw == kRawTextElements.end()) {
+            return true;
+        }
+        for (std::size_t at = bytes_.find("</", pos_); at != std::string_view::npos;
+             at = bytes_.find("</", at + 2)) {
+            const std::string_view after = bytes_.substr(at + 2);
+            if (after.size() > raw->size() && starts_with_ignoring_case(after, *raw) &&
+                (is_space(after[raw->size()]) || after[raw->size()] == '/' ||
+                 after[raw->size()] == '>')) {
+                pos_ = at - 1;
+                return true;
+            }
+        }
+        return false;
+    }
+
     std::size_t skip_to_tag_name_end(std::size_t from) const {
         while (from < bytes_.size() && !is_space(bytes_[from]) && bytes_[from] != '>') {
             ++from;
@@ -208,7 +248,9 @@ private:
     }
 
     std::string_view bytes_;
+    Reach reach_;
     std::size_t pos_ = 0;
+    Attribute ignored_;  // the attributes of other tags, read only to get past them
 };
 
 }  // namespace
@@ -321,7 +363,11 @@ const Encoding* charset_from_meta_content(std::string_view content) {
 }  // namespace
 
 const Encoding* prescan_for_meta_charset(std::string_view bytes) {
-    return Prescanner(bytes).run();
+    return MetaScanner(bytes, Reach::FirstKilobyte).run();
+}
+
+const Encoding* late_meta_charset(std::string_view bytes) {
+    return MetaScanner(bytes, Reach::Document).run();
 }
 
 }  // namespace marlowin

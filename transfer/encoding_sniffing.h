@@ -25,4 +25,10 @@ struct ByteOrderMark {
 /// do. nullptr when nothing usable is declared.
 [[nodiscard]] const Encoding* prescan_for_meta_charset(std::string_view bytes);
 
+/// The first <meta> declaration anywhere in the document, found as the parser's "change the
+/// encoding" step would meet it: comments and other tags are skipped as in the prescan, and
+/// so are the contents of script, style, textarea, title and xmp. A scan at memchr-like speed
+/// from one '<' to the next; nullptr when there is none.
+[[nodiscard]] const Encoding* late_meta_charset(std::string_view bytes);
+
 }  // namespace marlowin

@@ -14,9 +14,10 @@ enum class EncodingSource {
     ByteOrderMark,
     ContentType,   ///< the charset parameter of the response's Content-Type
     MetaPrescan,   ///< a <meta> in the first 1024 bytes
-    Utf8Check,     ///< undeclared, and the bytes are well-formed UTF-8
-    Detector,      ///< undeclared, uchardet's guess
-    Gb18030Check,  ///< undeclared, and the bytes read as GB18030 without a malformed sequence
+    LateMeta,      ///< a <meta> later in the document
+    Utf8Check,     ///< the bytes are well-formed UTF-8
+    Detector,      ///< uchardet's guess
+    Gb18030Check,  ///< the bytes read as GB18030 without a malformed sequence
     Default,       ///< undeclared and unguessed: windows-1252
 };
 
@@ -28,10 +29,19 @@ struct DecodedPage {
 };
 
 /**
- * Decodes an HTML document's bytes as a browser for a Simplified Chinese reader would: a byte
- * order mark wins, then the Content-Type charset, then a <meta> declaration; an undeclared
- * page is UTF-8 when its bytes are, else the detector's multi-byte guess, else GB18030 when
- * it reads cleanly, else the detector's other guess, else windows-1252.
+ * Decodes an HTML document's bytes as a browser for a Simplified Chinese reader would, and
+ * right where the server's declaration contradicts the page. A byte order mark wins. Then
+ * the Content-Type charset holds, except that
+ *  - a legacy charset gives way to UTF-8 when the bytes are well-formed UTF-8 with at least
+ *    one multi-byte sequence;
+ *  - a UTF-8 charset the bytes are not gives way to the page's own <meta> declaration, or
+ *    else to the guesses an undeclared page gets;
+ *  - windows-1252 (ISO-8859-1, ASCII, ...) gives way to a CJK encoding the page's <meta>
+ *    names, when the bytes read in it without a single malformed sequence.
+ * Without a charset, a <meta> in the first 1024 bytes holds. An undeclared page is UTF-8 when
+ * its bytes are and hold a multi-byte sequence, else what a <meta> later in the document
+ * says, else the detector's multi-byte guess, else GB18030 when it reads cleanly, else the
+ * detector's other guess, else windows-1252.
  *
  * @param known_valid_utf8 whether the bytes are well-formed UTF-8, when already known
  *        (checked as they arrived), to spare a second pass.

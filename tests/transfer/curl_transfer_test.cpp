@@ -70,6 +70,81 @@ TEST(CurlTransfer, DecodesEveryDeclarationRoute) {
     }
 }
 
+// Where the server's charset and the page disagree, the bytes decide; where nothing is
+// declared early, a declaration later in the page counts, unless it is only text.
+TEST(CurlTransfer, DecodesRightWhereTheDeclarationsContradictOrComeLate) {
+    const std::string gbk = "\xB0\xD9\xB6\xC8\xD2\xBB\xCF\xC2";   // 百度一下
+    const std::string big5 = "\xA4\xA4\xA4\xE5\xBC\xD0\xC3\x44";  // 中文標題
+    const auto comment = [](std::size_t size) { return "<!--" + std::string(size, 'x') + "-->"; };
+    const std::string script = "<script>var s = '" + std::string(2000, 'x');
+    const struct {
+        const char* path;
+        std::string body;
+        const char* content_type;
+        std::string text;
+    } pages[] = {
+        // A legacy charset, a page in UTF-8.
+        {"/gbk-utf8", "<title>服务器默认</title>", "text/html; charset=gbk",
+         "<title>服务器默认</title>"},
+        {"/latin1-utf8", "<p>头部写错</p>", "text/html; charset=ISO-8859-1", "<p>头部写错</p>"},
+        // ASCII is well-formed UTF-8 too, and it is how ISO-2022-JP writes Japanese.
+        {"/iso-2022-jp", "<b>\x1B$B$3$s$K$A$O\x1B(B", "text/html; charset=iso-2022-jp",
+         "<b>こんにちは"},
+        // UTF-8 in the header, a page that is not: its own declaration, else a guess; but a
+        // stray bad byte in UTF-8 text is no contradiction.
+        {"/utf8-meta-gbk", "<meta charset=gbk><b>" + gbk, "text/html; charset=utf-8",
+         "<meta charset=gbk><b>百度一下"},
+        {"/utf8-big5-late", comment(2000) + "<meta charset=big5>" + big5,
+         "text/html; charset=UTF-8", comment(2000) + "<meta charset=big5>中文標題"},
+        {"/utf8-undeclared-gbk", "<title>" + gbk + "</title>", "text/html; charset=utf-8",
+         "<title>百度一下</title>"},
+        {"/utf8-stray-byte", "<p>服务器默认的编码\xFF</p>", "text/html; charset=utf-8",
+         "<p>服务器默认的编码\xEF\xBF\xBD</p>"},
+        // A Western charset, a CJK page that says so and reads cleanly in it.
+        {"/latin1-meta-gbk", "<meta charset=gbk><b>" + gbk, "text/html; charset=iso-8859-1",
+         "<meta charset=gbk><b>百度一下"},
+        {"/ascii-meta-big5", "<meta charset=big5><b>" + big5, "text/html; charset=us-ascii",
+         "<meta charset=big5><b>中文標題"},
+        // Honest pages never change.
+        {"/gbk-meta-utf8", "<meta charset=utf-8><b>" + gbk, "text/html; charset=gbk",
+         "<meta charset=utf-8><b>百度一下"},
+        {"/honest-latin1", "<meta charset=gbk><p>caf\xE9 cr\xE8me</p>",
+         "text/html; charset=iso-8859-1", "<meta charset=gbk><p>café crème</p>"},
+        {"/utf8-stray-meta", "<meta charset=\"gbk\"><b>服务器", "text/html; charset=utf-8",
+         "<meta charset=\"gbk\"><b>服务器"},
+        // Declared late: after long comments, a script block, in the body.
+        {"/late-2k", comment(2000) + "<meta charset=big5>" + big5, "text/html",
+         comment(2000) + "<meta charset=big5>中文標題"},
+        {"/late-4k", comment(4000) + "<meta charset=big5>" + big5, "text/html",
+         comment(4000) + "<meta charset=big5>中文標題"},
+        {"/late-8k", comment(8000) + "<meta charset=big5>" + big5, "text/html",
+         comment(8000) + "<meta charset=big5>中文標題"},
+        {"/late-after-script", script + "';</script><meta charset=big5>" + big5, "text/html",
+         script + "';</script><meta charset=big5>中文標題"},
+        {"/late-in-body",
+         "<title>t</title><body>" + std::string(2000, 'x') + "<meta charset=big5>" + big5,
+         "text/html",
+         "<title>t</title><body>" + std::string(2000, 'x') + "<meta charset=big5>中文標題"},
+        // Only text: in a comment, in a script.
+        {"/in-comment", "<!--" + std::string(2000, 'x') + "<meta charset=big5>--><b>" + gbk,
+         "text/html", "<!--" + std::string(2000, 'x') + "<meta charset=big5>--><b>百度一下"},
+        {"/in-script", script + "<meta charset=big5>';</script><b>" + gbk, "text/html",
+         script + "<meta charset=big5>';</script><b>百度一下"},
+    };
+    LocalHttpServer server([&](const HttpRequest& request, Connection& connection) {
+        for (const auto& page : pages) {
+            if (request.target == page.path) {
+                connection.respond(200, page.body, page.content_type);
+                return;
+            }
+        }
+    });
+    CurlTransfer transfer(quick_options());
+    for (const auto& page : pages) {
+        EXPECT_EQ(transfer.open_url(server.url(page.path)), page.text) << page.path;
+    }
+}
+
 TEST(CurlTransfer, SendsBrowserLikeHeadersAndAcceptsCompressedAndChunkedBodies) {
     const std::string page = "<title>压缩</title>" + std::string(10000, 'x');
     HttpRequest seen;

@@ -235,6 +235,25 @@ TEST(DecodeHtmlBytes, ChoosesTheEncodingInBrowserOrder) {
     }
 }
 
+// Well-formed UTF-8 with multi-byte characters is what it is, whatever legacy charset the
+// server names for it.
+TEST(DecodeHtmlBytes, MultiByteUtf8ReadsTheSameUnderEveryLegacyCharset) {
+    const std::string pieces[] = {"<", "a", " ", "é", "中", "😀", "\x7F", "<meta charset=gbk>"};
+    std::mt19937 random(10);
+    for (int round = 0; round < 200; ++round) {
+        std::string body = "中";
+        while (body.size() < 40 + random() % 200) {
+            body += pieces[random() % std::size(pieces)];
+        }
+        for (const Encoding& legacy : all_encodings()) {
+            if (legacy.width != Width::Unicode) {
+                const std::string header = "text/html; charset=" + std::string(legacy.name);
+                ASSERT_EQ(decode_html_bytes(body, header).text, body) << header;
+            }
+        }
+    }
+}
+
 TEST(DecodeHtmlBytes, UndeclaredLegacyTextThatIsNotGb18030GoesToTheDetectorOrWindows1252) {
     // 0xFF cannot start a GB18030 sequence, so this cannot be read as Chinese.
     const DecodedPage page = decode_html_bytes("<p>caf\xE9 cr\xE8me br\xFBl\xE9\xFF</p>", "");
