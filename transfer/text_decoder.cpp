@@ -55,14 +55,16 @@ DecodeResult decode_single_byte_table(std::string_view bytes, bool user_defined)
 
 }  // namespace
 
-DecodeResult decode_bytes(const Encoding& encoding, std::string&& bytes, std::stop_token stop) {
+DecodeResult decode_bytes(const Encoding& encoding, std::string&& bytes,
+                          const std::stop_token& stop) {
     if (encoding.kind == DecoderKind::Utf8 && is_valid_utf8(bytes)) {
         return {std::move(bytes), 0};
     }
-    return decode_bytes(encoding, std::string_view(bytes), std::move(stop));
+    return decode_bytes(encoding, std::string_view(bytes), stop);
 }
 
-DecodeResult decode_bytes(const Encoding& encoding, std::string_view bytes, std::stop_token stop) {
+DecodeResult decode_bytes(const Encoding& encoding, std::string_view bytes,
+                          const std::stop_token& stop) {
     switch (encoding.kind) {
         case DecoderKind::Utf8:
             if (is_valid_utf8(bytes)) {

@@ -21,10 +21,10 @@ struct DecodeResult {
  * std::runtime_error only when a converter cannot be opened (the ICU data is missing).
  */
 [[nodiscard]] DecodeResult decode_bytes(const Encoding& encoding, std::string_view bytes,
-                                        std::stop_token stop = {});
+                                        const std::stop_token& stop = {});
 
 /// Same, but takes ownership so well-formed UTF-8 is handed back without a copy.
 [[nodiscard]] DecodeResult decode_bytes(const Encoding& encoding, std::string&& bytes,
-                                        std::stop_token stop = {});
+                                        const std::stop_token& stop = {});
 
 }  // namespace marlowin

@@ -91,7 +91,7 @@ void BackgroundFetch::cancel() {
 
 void BackgroundFetch::set_busy(bool busy) {
     if (busy) {
-        focus_ = QApplication::focusWidget();
+        focus_ = window_.focusWidget();
         QApplication::setOverrideCursor(Qt::BusyCursor);
     }
     for (QWidget* element : elements_) {

@@ -1,48 +1,51 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks what a desktop sees: the program, its
-# desktop entry, icons and AppStream data, validated by the desktop's own tools where present.
-# Also that nothing installed names the folders it was built in, and that the program loads
-# its transfer module from beside itself only.
+# desktop entry, icons and AppStream data, validated by the desktop's own tools where present;
+# that nothing installed names the folders it was built in; that the program loads its
+# transfer module from beside itself only; and, under a real X server where there is one,
+# that its window's title bar reads exactly "Kestrova".
 set -euo pipefail
 build=$1
-source_dir=$2
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$tmp"' EXIT
 cmake --install "$build" --prefix "$tmp/usr" >/dev/null
 cd "$tmp/usr"
-for f in bin/marlowin lib/marlowin/libmarlowin-transfer.so \
-         share/applications/org.marlowin.Marlowin.desktop \
-         share/icons/hicolor/64x64/apps/marlowin.png \
-         share/icons/hicolor/scalable/apps/marlowin.svg \
-         share/metainfo/org.marlowin.Marlowin.metainfo.xml; do
-  [ -e "$f" ] || { echo "missing: $f"; exit 1; }
-done
+ls bin/marlowin lib/marlowin/libmarlowin-transfer.so share/icons/hicolor/64x64/apps/marlowin.png \
+   share/icons/hicolor/scalable/apps/marlowin.svg >/dev/null
 grep -qx 'Icon=marlowin' share/applications/org.marlowin.Marlowin.desktop
 grep -q '<release version="1.00"' share/metainfo/org.marlowin.Marlowin.metainfo.xml
-if command -v desktop-file-validate >/dev/null; then
+! command -v desktop-file-validate >/dev/null ||
   desktop-file-validate share/applications/org.marlowin.Marlowin.desktop
-fi
-if command -v appstreamcli >/dev/null; then
+! command -v appstreamcli >/dev/null ||
   appstreamcli validate --no-net share/metainfo/org.marlowin.Marlowin.metainfo.xml
+
+if strings -a bin/marlowin lib/marlowin/libmarlowin-transfer.so |
+   grep -F -e "$(realpath "$build")" -e "$(realpath "$2")"; then
+  echo "an installed binary names a folder of the build machine"
+  exit 1
 fi
 
-for binary in bin/marlowin lib/marlowin/libmarlowin-transfer.so; do
-  if strings -a "$binary" | grep -F -e "$(realpath "$build")" -e "$(realpath "$source_dir")"; then
-    echo "$binary names a folder of the build machine"
-    exit 1
-  fi
-done
-
+platform=offscreen
+if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null && command -v xprop >/dev/null; then
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>/dev/null &
+  for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+  export DISPLAY=":$(cat "$tmp/display")"
+  platform=xcb
+fi
 # Installed, the program loads the module installed beside it; copied elsewhere without it,
 # it loads none (the window stays, and reports the missing module when asked to fetch).
 mkdir "$tmp/elsewhere" && cp bin/marlowin "$tmp/elsewhere/"
 for program in bin/marlowin "$tmp/elsewhere/marlowin"; do
-  QT_QPA_PLATFORM=offscreen "$program" 2>/dev/null &
-  pid=$!
+  QT_QPA_PLATFORM=$platform "$program" 2>/dev/null &
   sleep 2
-  kill -0 $pid || { echo "$program ended instead of showing its window"; exit 1; }
-  module=$(grep -o '/.*libmarlowin-transfer.so' /proc/$pid/maps | sort -u || true)
-  kill $pid
+  kill -0 $! || { echo "$program ended instead of showing its window"; exit 1; }
+  module=$(grep -o '/.*libmarlowin-transfer.so' /proc/$!/maps | sort -u || true)
+  if [ $platform = xcb ]; then
+    window=$(xwininfo -root -tree | awk '/ 339x230\+/ {print $1; exit}')
+    [ "$(xprop -id "$window" WM_NAME _NET_WM_NAME)" = 'WM_NAME(STRING) = "Kestrova"
+_NET_WM_NAME(UTF8_STRING) = "Kestrova"' ] || { xprop -id "$window"; exit 1; }
+  fi
+  kill $!
   expected=$([ "$program" = bin/marlowin ] && echo "$tmp/usr/lib/marlowin/libmarlowin-transfer.so" || true)
   [ "$module" = "$expected" ] || { echo "$program loaded '$module'"; exit 1; }
 done

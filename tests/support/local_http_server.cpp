@@ -55,28 +55,17 @@ bool read_request(int fd, HttpRequest& request) {
             return false;
         }
     }
-    const std::size_t line_end = buffer.find("\r\n");
-    const std::string line = buffer.substr(0, line_end);
-    const std::size_t sp1 = line.find(' ');
-    const std::size_t sp2 = line.find(' ', sp1 + 1);
-    request.method = line.substr(0, sp1);
-    request.target = line.substr(sp1 + 1, sp2 - sp1 - 1);
-    std::size_t pos = line_end + 2;
-    while (pos < buffer.size()) {
-        const std::size_t end = buffer.find("\r\n", pos);
-        if (end == pos || end == std::string::npos) {
-            break;
-        }
-        const std::string header = buffer.substr(pos, end - pos);
-        const std::size_t colon = header.find(':');
+    const std::size_t target = buffer.find(' ') + 1;
+    request.target = buffer.substr(target, buffer.find(' ', target) - target);
+    for (std::size_t at = buffer.find("\r\n") + 2, end; (end = buffer.find("\r\n", at)) > at;
+         at = end + 2) {
+        const std::string line = buffer.substr(at, end - at);
+        const std::size_t colon = line.find(':');
         if (colon != std::string::npos) {
-            std::size_t value_start = colon + 1;
-            while (value_start < header.size() && header[value_start] == ' ') {
-                ++value_start;
-            }
-            request.headers[lower(header.substr(0, colon))] = header.substr(value_start);
+            const std::size_t value = line.find_first_not_of(' ', colon + 1);
+            request.headers[lower(line.substr(0, colon))] =
+                value == std::string::npos ? "" : line.substr(value);
         }
-        pos = end + 2;
     }
     return true;
 }
@@ -131,14 +120,16 @@ LocalHttpServer::~LocalHttpServer() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
-        for (const int fd : open_fds_) {
-            ::shutdown(fd, SHUT_RDWR);
+        for (const Worker& worker : workers_) {
+            if (!worker.done) {
+                ::shutdown(worker.fd, SHUT_RDWR);
+            }
         }
     }
     stopped_.notify_all();
     ::shutdown(listen_fd_, SHUT_RDWR);
     acceptor_.join();
-    for (auto& worker : workers_) {
+    for (Worker& worker : workers_) {
         worker.thread.join();
     }
     ::close(listen_fd_);
@@ -151,45 +142,38 @@ std::string LocalHttpServer::url(std::string_view path) const {
 void LocalHttpServer::accept_loop() {
     while (!stopping_) {
         pollfd waiting{listen_fd_, POLLIN, 0};
-        if (::poll(&waiting, 1, 100) <= 0) {
-            continue;
-        }
-        const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
+        const int fd = ::poll(&waiting, 1, 100) > 0
+                           ? ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC)
+                           : -1;
         std::lock_guard lock(mutex_);
-        if (stopping_) {
-            ::close(fd);
-            break;
-        }
-        for (auto it = workers_.begin(); it != workers_.end();) {
-            if (it->done) {
-                it->thread.join();
-                it = workers_.erase(it);
-            } else {
-                ++it;
+        if (fd < 0 || stopping_) {
+            if (fd >= 0) {
+                ::close(fd);
             }
+            continue;
         }
-        open_fds_.push_back(fd);
-        Worker& worker = workers_.emplace_back();
-        worker.thread = std::thread([this, fd, &worker] {
-            serve(fd);
-            worker.done = true;
+        workers_.remove_if([](Worker& worker) {
+            if (worker.done) {
+                worker.thread.join();
+            }
+            return worker.done;
         });
+        Worker& worker = workers_.emplace_back();
+        worker.fd = fd;
+        worker.thread = std::thread([this, &worker] { serve(worker); });
     }
 }
 
-void LocalHttpServer::serve(int fd) {
+void LocalHttpServer::serve(Worker& worker) {
     HttpRequest request;
-    if (read_request(fd, request)) {
+    if (read_request(worker.fd, request)) {
         ++requests_;
-        Connection connection(fd, *this);
+        Connection connection(worker.fd, *this);
         handler_(request, connection);
     }
     std::lock_guard lock(mutex_);
-    open_fds_.erase(std::remove(open_fds_.begin(), open_fds_.end(), fd), open_fds_.end());
-    ::close(fd);
+    ::close(worker.fd);
+    worker.done = true;
 }
 
 int refused_port() {
@@ -197,18 +181,6 @@ int refused_port() {
     const int fd = listen_on_loopback(port, 1);
     ::close(fd);
     return port;
-}
-
-SilentServer::SilentServer() {
-    fd_ = listen_on_loopback(port_, 16);
-}
-
-SilentServer::~SilentServer() {
-    ::close(fd_);
-}
-
-std::string SilentServer::url() const {
-    return "http://127.0.0.1:" + std::to_string(port_) + "/";
 }
 
 }  // namespace marlowin::testing

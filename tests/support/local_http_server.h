@@ -10,13 +10,11 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 namespace marlowin::testing {
 
 /// A request as the server read it. Header names are lower-cased.
 struct HttpRequest {
-    std::string method;
     std::string target;
     std::map<std::string, std::string> headers;
 
@@ -64,7 +62,6 @@ public:
     LocalHttpServer(const LocalHttpServer&) = delete;
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
 
-    [[nodiscard]] int port() const { return port_; }
     /// "http://127.0.0.1:PORT" followed by @p path.
     [[nodiscard]] std::string url(std::string_view path = "/") const;
     /// How many requests have been read so far.
@@ -72,8 +69,13 @@ public:
 
 private:
     friend class Connection;
+    struct Worker {
+        int fd = -1;
+        bool done = false;  // its connection is closed
+        std::thread thread;
+    };
     void accept_loop();
-    void serve(int fd);
+    void serve(Worker& worker);
 
     Handler handler_;
     int listen_fd_ = -1;
@@ -82,30 +84,11 @@ private:
     std::atomic<int> requests_{0};
     std::mutex mutex_;
     std::condition_variable stopped_;
-    std::vector<int> open_fds_;
-    struct Worker {
-        std::thread thread;
-        std::atomic<bool> done{false};
-    };
-    std::list<Worker> workers_;  // finished ones are joined as new connections arrive
+    std::list<Worker> workers_;  // under mutex_; finished ones go as new connections arrive
     std::thread acceptor_;
 };
 
 /// A port on 127.0.0.1 where nothing listens: connecting is refused.
 [[nodiscard]] int refused_port();
-
-/// A server that accepts connections (through the kernel's backlog) and never answers.
-class SilentServer {
-public:
-    SilentServer();
-    ~SilentServer();
-    SilentServer(const SilentServer&) = delete;
-    SilentServer& operator=(const SilentServer&) = delete;
-    [[nodiscard]] std::string url() const;
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
 
 }  // namespace marlowin::testing

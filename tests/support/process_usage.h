@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace marlowin::testing {
@@ -24,13 +25,9 @@ struct ProcessUsage {
                 usage.peak_kib = std::stoul(line.substr(6));
             }
         }
-        namespace fs = std::filesystem;
-        for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) {
-            ++usage.open_files;
-        }
-        for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/task")) {
-            ++usage.threads;
-        }
+        using entries = std::filesystem::directory_iterator;
+        usage.open_files = static_cast<std::size_t>(std::distance(entries("/proc/self/fd"), {}));
+        usage.threads = static_cast<std::size_t>(std::distance(entries("/proc/self/task"), {}));
         return usage;
     }
 

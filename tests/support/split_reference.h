@@ -7,17 +7,16 @@
 
 namespace marlowin::testing {
 
-/// Splits the way the original program's run-time did: no pieces for an empty text, the
-/// whole text when the marker is absent, otherwise the texts around each non-overlapping
-/// occurrence, found left to right.
+/// Splits as the Split operation does: no pieces for an empty text, the whole text when the
+/// marker is absent, otherwise the texts around each non-overlapping occurrence, found left
+/// to right.
 inline std::vector<std::string> split_pieces(std::string_view text, std::string_view marker) {
-    std::vector<std::string> pieces;
     if (text.empty()) {
-        return pieces;
+        return {};
     }
+    std::vector<std::string> pieces;
     std::size_t from = 0;
-    for (std::size_t at = text.find(marker); at != std::string_view::npos;
-         at = text.find(marker, from)) {
+    for (std::size_t at; (at = text.find(marker, from)) != std::string_view::npos;) {
         pieces.emplace_back(text.substr(from, at - from));
         from = at + marker.size();
     }
@@ -29,11 +28,8 @@ inline std::vector<std::string> split_pieces(std::string_view text, std::string_
 /// of that at "</title>"; a missing piece fails the cut. Slow on purpose: it is the yardstick.
 inline std::optional<std::string> reference_cut(std::string_view page) {
     const auto outer = split_pieces(page, "<title>");
-    if (outer.size() < 2) {
-        return std::nullopt;
-    }
-    const auto inner = split_pieces(outer[1], "</title>");
-    if (inner.empty()) {
+    const auto inner = outer.size() < 2 ? outer : split_pieces(outer[1], "</title>");
+    if (outer.size() < 2 || inner.empty()) {
         return std::nullopt;
     }
     return inner[0];

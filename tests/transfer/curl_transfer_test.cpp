@@ -2,185 +2,142 @@
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <future>
+#include <random>
 #include <thread>
 
 #include "tests/support/local_http_server.h"
+#include "tests/support/process_usage.h"
+#include "tests/support/test_setup.h"
 #include "tests/transfer/transfer_test_helpers.h"
-#include "workflow/transfer_error.h"
+#include "transfer/utf8_validator.h"
 
 namespace marlowin {
 namespace {
 
 using namespace std::chrono_literals;
 using testing::Connection;
-using testing::error_number_of;
+using testing::expect_transfer_error;
 using testing::gzip;
 using testing::HttpRequest;
 using testing::LocalHttpServer;
 using testing::quick_options;
 
-// Pages served as a real server would send them, one route per way of declaring (or not
-// declaring) the encoding.
-TEST(CurlTransfer, DecodesEveryDeclarationRoute) {
-    const struct {
-        const char* path;
-        std::string body;
-        const char* content_type;
-        const char* text;
-    } pages[] = {
-        {"/bom", "\xEF\xBB\xBF<title>\xE4\xB8\xAD</title>", "text/html; charset=big5",
-         "<title>中</title>"},
-        {"/utf16", std::string("\xFF\xFE<\0t\0>\0\x19\x6A", 10), "text/html", "<t>標"},
-        {"/header", "<meta charset=big5><title>\xD6\xEC\xE9\x46\xBB\xF9</title>",
-         "text/html; charset=gb2312", "<meta charset=big5><title>朱镕基</title>"},
-        {"/meta", "<meta charset=\"gb2312\"><title>\xD6\xEC\xE9\x46\xBB\xF9</title>", "text/html",
-         "<meta charset=\"gb2312\"><title>朱镕基</title>"},
-        {"/http-equiv",
-         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">"
-         "<title>\xA4\xA4\xA4\xE5\xBC\xD0\xC3\x44</title>",
-         "text/html",
-         "<meta http-equiv=\"Content-Type\" content=\"text/html; "
-         "charset=big5\"><title>中文標題</title>"},
-        {"/undeclared-gbk",
-         "<title>\xB0\xD9\xB6\xC8\xD2\xBB\xCF\xC2\xA3\xAC\xC4\xE3\xBE\xCD\xD6\xAA\xB5\xC0</title>",
-         "text/html", "<title>百度一下，你就知道</title>"},
-        {"/sjis", "<title>\x93\xFA\x96\x7B\x8C\xEA</title>", "text/html; charset=shift_jis",
-         "<title>日本語</title>"},
-        {"/euc-kr", "<title>\xC7\xD1\xB1\xB9\xBE\xEE</title>", "text/html; charset=euc-kr",
-         "<title>한국어</title>"},
-        {"/latin1", "<title>\x80\x93x\x94</title>", "text/html; charset=latin1",
-         "<title>€“x”</title>"},
-        {"/no-content-type", "<title>\xE4\xB8\xAD</title>", "", "<title>中</title>"},
-    };
-    LocalHttpServer server([&](const HttpRequest& request, Connection& connection) {
-        for (const auto& page : pages) {
-            if (request.target == page.path) {
-                connection.respond(200, page.body, page.content_type);
-                return;
-            }
-        }
-        connection.respond(404, "");
-    });
-    CurlTransfer transfer(quick_options());
-    for (const auto& page : pages) {
-        EXPECT_EQ(transfer.open_url(server.url(page.path)), page.text) << page.path;
-    }
-}
-
-// Where the server's charset and the page disagree, the bytes decide; where nothing is
-// declared early, a declaration later in the page counts, unless it is only text.
-TEST(CurlTransfer, DecodesRightWhereTheDeclarationsContradictOrComeLate) {
+// Pages served as a real server sends them, one route per way of declaring, mis-declaring or
+// not declaring the encoding. Each body is ASCII markup followed by encoded text, and reads as
+// the same markup followed by that text.
+TEST(CurlTransfer, DecodesEveryWayAPageDeclaresItsEncoding) {
     const std::string gbk = "\xB0\xD9\xB6\xC8\xD2\xBB\xCF\xC2";   // 百度一下
     const std::string big5 = "\xA4\xA4\xA4\xE5\xBC\xD0\xC3\x44";  // 中文標題
-    const auto comment = [](std::size_t size) { return "<!--" + std::string(size, 'x') + "-->"; };
-    const std::string script = "<script>var s = '" + std::string(2000, 'x');
+    const auto x = [](std::size_t size) { return std::string(size, 'x'); };
+    const std::string script = "<script>var s = '" + x(2000);
+    const auto forty = [](const std::string& text) {  // enough for the detector to be sure
+        std::string all;
+        for (int i = 0; i < 40; ++i) {
+            all += text;
+        }
+        return all;
+    };
     const struct {
-        const char* path;
-        std::string body;
-        const char* content_type;
+        const char* charset;  // in the Content-Type; nullptr: no Content-Type at all
+        std::string markup;
+        std::string bytes;
         std::string text;
     } pages[] = {
-        // A legacy charset, a page in UTF-8.
-        {"/gbk-utf8", "<title>服务器默认</title>", "text/html; charset=gbk",
-         "<title>服务器默认</title>"},
-        {"/latin1-utf8", "<p>头部写错</p>", "text/html; charset=ISO-8859-1", "<p>头部写错</p>"},
-        // ASCII is well-formed UTF-8 too, and it is how ISO-2022-JP writes Japanese.
-        {"/iso-2022-jp", "<b>\x1B$B$3$s$K$A$O\x1B(B", "text/html; charset=iso-2022-jp",
-         "<b>こんにちは"},
-        // UTF-8 in the header, a page that is not: its own declaration, else a guess; but a
-        // stray bad byte in UTF-8 text is no contradiction.
-        {"/utf8-meta-gbk", "<meta charset=gbk><b>" + gbk, "text/html; charset=utf-8",
-         "<meta charset=gbk><b>百度一下"},
-        {"/utf8-big5-late", comment(2000) + "<meta charset=big5>" + big5,
-         "text/html; charset=UTF-8", comment(2000) + "<meta charset=big5>中文標題"},
-        {"/utf8-undeclared-gbk", "<title>" + gbk + "</title>", "text/html; charset=utf-8",
-         "<title>百度一下</title>"},
-        {"/utf8-stray-byte", "<p>服务器默认的编码\xFF</p>", "text/html; charset=utf-8",
-         "<p>服务器默认的编码\xEF\xBF\xBD</p>"},
+        // A byte order mark wins.
+        {"big5", "", "\xEF\xBB\xBF\xE4\xB8\xAD", "中"},
+        {"", "", std::string("\xFF\xFE<\0t\0>\0\x19\x6A", 10), "<t>標"},
+        // Then the header, then the page's <meta> in its first kilobyte.
+        {"gb2312", "<meta charset=big5>", "\xD6\xEC\xE9\x46\xBB\xF9",
+         "朱镕基"},  // 镕 is GBK beyond GB2312
+        {"shift_jis", "", "\x93\xFA\x96\x7B\x8C\xEA", "日本語"},
+        {"euc-kr", "", "\xC7\xD1\xB1\xB9\xBE\xEE", "한국어"},
+        {"latin1", "", "\x80\x93x\x94", "€“x”"},
+        {"bogus", "<meta charset=\"gb2312\">", gbk, "百度一下"},
+        {"", R"(<meta http-equiv="Content-Type" content="text/html; charset=big5">)", big5,
+         "中文標題"},
+        // Undeclared: UTF-8, the detector, GB18030, windows-1252.
+        {nullptr, "<b>", "\xE4\xB8\xAD", "中"},
+        {"", "<p>",
+         forty("\xA4\xA4\xA4\xE5\xBC\xD0\xC3\x44\xA1\x41\xC1\x63\xC5\xE9\xA6\x72\xAA\xBA\xBA\xF4"
+               "\xAD\xB6\xA4\xBA\xAE\x65\xA1\x43"),
+         forty("中文標題，繁體字的網頁內容。")},
+        {"", "<title>", gbk, "百度一下"},
+        {"", "<p>", "caf\xE9 cr\xE8me br\xFBl\xE9\xFF", "café crème brûléÿ"},
+        // A legacy charset in the header, a page in UTF-8; ASCII is UTF-8 too, and ISO-2022-JP.
+        {"gbk", "<p>", "服务器默认", "服务器默认"},
+        {"ISO-8859-1", "<p>", "头部写错", "头部写错"},
+        {"iso-2022-jp", "<b>", "\x1B$B$3$s$K$A$O\x1B(B", "こんにちは"},
+        // UTF-8 in the header, a page that is not: its own declaration, else a guess, which
+        // says UTF-8 for UTF-8 text with a stray byte.
+        {"utf-8", "<meta charset=gbk>", gbk, "百度一下"},
+        {"UTF-8", "<!--" + x(2000) + "--><meta charset=big5>", big5, "中文標題"},
+        {"utf-8", "<title>", gbk, "百度一下"},
+        {"utf-8", "<p>", "服务器默认的编码\xFF", "服务器默认的编码\xEF\xBF\xBD"},
         // A Western charset, a CJK page that says so and reads cleanly in it.
-        {"/latin1-meta-gbk", "<meta charset=gbk><b>" + gbk, "text/html; charset=iso-8859-1",
-         "<meta charset=gbk><b>百度一下"},
-        {"/ascii-meta-big5", "<meta charset=big5><b>" + big5, "text/html; charset=us-ascii",
-         "<meta charset=big5><b>中文標題"},
+        {"iso-8859-1", "<meta charset=gbk>", gbk, "百度一下"},
+        {"us-ascii", "<meta charset=big5>", big5, "中文標題"},
         // Honest pages never change.
-        {"/gbk-meta-utf8", "<meta charset=utf-8><b>" + gbk, "text/html; charset=gbk",
-         "<meta charset=utf-8><b>百度一下"},
-        {"/honest-latin1", "<meta charset=gbk><p>caf\xE9 cr\xE8me</p>",
-         "text/html; charset=iso-8859-1", "<meta charset=gbk><p>café crème</p>"},
-        {"/utf8-stray-meta", "<meta charset=\"gbk\"><b>服务器", "text/html; charset=utf-8",
-         "<meta charset=\"gbk\"><b>服务器"},
-        // Declared late: after long comments, a script block, in the body.
-        {"/late-2k", comment(2000) + "<meta charset=big5>" + big5, "text/html",
-         comment(2000) + "<meta charset=big5>中文標題"},
-        {"/late-4k", comment(4000) + "<meta charset=big5>" + big5, "text/html",
-         comment(4000) + "<meta charset=big5>中文標題"},
-        {"/late-8k", comment(8000) + "<meta charset=big5>" + big5, "text/html",
-         comment(8000) + "<meta charset=big5>中文標題"},
-        {"/late-after-script", script + "';</script><meta charset=big5>" + big5, "text/html",
-         script + "';</script><meta charset=big5>中文標題"},
-        {"/late-in-body",
-         "<title>t</title><body>" + std::string(2000, 'x') + "<meta charset=big5>" + big5,
-         "text/html",
-         "<title>t</title><body>" + std::string(2000, 'x') + "<meta charset=big5>中文標題"},
-        // Only text: in a comment, in a script.
-        {"/in-comment", "<!--" + std::string(2000, 'x') + "<meta charset=big5>--><b>" + gbk,
-         "text/html", "<!--" + std::string(2000, 'x') + "<meta charset=big5>--><b>百度一下"},
-        {"/in-script", script + "<meta charset=big5>';</script><b>" + gbk, "text/html",
-         script + "<meta charset=big5>';</script><b>百度一下"},
+        {"gbk", "<meta charset=utf-8>", gbk, "百度一下"},
+        {"iso-8859-1", "<meta charset=gbk>", "caf\xE9 cr\xE8me", "café crème"},
+        {"utf-8", "<meta charset=\"gbk\">", "服务器", "服务器"},
+        // Declared late: after long comments, a script block, in the body; not in a comment or
+        // in a script's text.
+        {"", "<!--" + x(2000) + "--><meta charset=big5>", big5, "中文標題"},
+        {"", "<!--" + x(4000) + "--><meta charset=big5>", big5, "中文標題"},
+        {"", "<!--" + x(8000) + "--><meta charset=big5>", big5, "中文標題"},
+        {"", script + "';</script><meta charset=big5>", big5, "中文標題"},
+        {"", "<title>t</title><body>" + x(2000) + "<meta charset=big5>", big5, "中文標題"},
+        {"", "<!--" + x(2000) + "<meta charset=big5>--><b>", gbk, "百度一下"},
+        {"", script + "<meta charset=big5>';</script><b>", gbk, "百度一下"},
     };
     LocalHttpServer server([&](const HttpRequest& request, Connection& connection) {
-        for (const auto& page : pages) {
-            if (request.target == page.path) {
-                connection.respond(200, page.body, page.content_type);
-                return;
-            }
-        }
+        const auto& page = pages[std::stoul(request.target.substr(1))];
+        const std::string type = page.charset == nullptr ? ""
+                                 : *page.charset == '\0'
+                                     ? "text/html"
+                                     : "text/html; charset=" + std::string(page.charset);
+        connection.respond(200, page.markup + page.bytes, type);
     });
     CurlTransfer transfer(quick_options());
-    for (const auto& page : pages) {
-        EXPECT_EQ(transfer.open_url(server.url(page.path)), page.text) << page.path;
+    for (std::size_t i = 0; i < std::size(pages); ++i) {
+        EXPECT_EQ(transfer.open_url(server.url("/" + std::to_string(i))),
+                  pages[i].markup + pages[i].text)
+            << "page " << i << ", charset " << (pages[i].charset ? pages[i].charset : "none");
     }
 }
 
-TEST(CurlTransfer, SendsBrowserLikeHeadersAndAcceptsCompressedAndChunkedBodies) {
+TEST(CurlTransfer, SendsBrowserLikeHeadersAndTakesCompressedAndEmptyBodies) {
     const std::string page = "<title>压缩</title>" + std::string(10000, 'x');
     HttpRequest seen;
     LocalHttpServer server([&](const HttpRequest& request, Connection& connection) {
         seen = request;
         if (request.target == "/gzip") {
-            connection.respond(200, gzip(page), "text/html; charset=utf-8",
-                               "Content-Encoding: gzip\r\n");
+            connection.respond(200, gzip(page), "text/html", "Content-Encoding: gzip\r\n");
         } else {
-            connection.send(
-                "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
-                "Transfer-Encoding: chunked\r\n\r\n");
-            for (std::size_t at = 0; at < page.size(); at += 3000) {
-                const std::string piece = page.substr(at, 3000);
-                char size[16];
-                std::snprintf(size, sizeof size, "%zx\r\n", piece.size());
-                connection.send(size + piece + "\r\n");
-            }
-            connection.send("0\r\n\r\n");
+            connection.respond(200, "");
         }
     });
     CurlTransfer transfer(quick_options());
     EXPECT_EQ(transfer.open_url(server.url("/gzip")), page);
-    EXPECT_NE(seen.headers["accept-encoding"].find("gzip"), std::string::npos);
-    EXPECT_EQ(seen.headers["accept"], "text/html,*/*");
-    EXPECT_EQ(seen.headers["accept-language"], "zh-CN,zh;q=0.9,en;q=0.8");
-    EXPECT_NE(seen.headers["user-agent"].find("Marlowin/1.00"), std::string::npos);
-    EXPECT_EQ(transfer.open_url(server.url("/chunked")), page);
+    EXPECT_NE(seen.header("accept-encoding").find("gzip"), std::string::npos);
+    EXPECT_EQ(seen.header("accept"), "text/html,*/*");
+    EXPECT_EQ(seen.header("accept-language"), "zh-CN,zh;q=0.9,en;q=0.8");
+    EXPECT_NE(seen.header("user-agent").find("Marlowin/1.00"), std::string::npos);
+    EXPECT_EQ(transfer.open_url(server.url("/empty")), "") << "nothing arrived: no error";
 }
 
 TEST(CurlTransfer, FollowsRedirectsKeepingCookiesButNotToOtherSchemes) {
     LocalHttpServer server([&](const HttpRequest& request, Connection& connection) {
         if (request.target == "/start") {
             connection.respond(302, "", "", "Location: /middle\r\nSet-Cookie: visit=1; Path=/\r\n");
-        } else if (request.target == "/middle") {
-            // an absolute address this time, and a 301
+        } else if (request.target == "/middle") {  // an absolute address this time, and a 301
             connection.respond(301, "", "",
                                "Location: http://" + request.header("host") + "/end\r\n");
         } else if (request.target == "/end") {
@@ -189,121 +146,63 @@ TEST(CurlTransfer, FollowsRedirectsKeepingCookiesButNotToOtherSchemes) {
             connection.respond(302, "", "", "Location: file:///etc/passwd\r\n");
         } else if (request.target == "/to-ftp") {
             connection.respond(302, "", "", "Location: ftp://127.0.0.1/\r\n");
-        } else if (request.target.starts_with("/loop")) {
+        } else {
             connection.respond(302, "", "", "Location: " + request.target + "x\r\n");
         }
     });
     CurlTransfer transfer(quick_options());
     EXPECT_EQ(transfer.open_url(server.url("/start")), "cookie=visit=1");
-    EXPECT_EQ(error_number_of(transfer, server.url("/to-file")), CURLE_UNSUPPORTED_PROTOCOL);
-    EXPECT_EQ(error_number_of(transfer, server.url("/to-ftp")), CURLE_UNSUPPORTED_PROTOCOL);
-
-    const int before = server.requests();
-    EXPECT_EQ(error_number_of(transfer, server.url("/loop")), CURLE_TOO_MANY_REDIRECTS);
-    EXPECT_EQ(server.requests() - before, 21) << "the first request and 20 redirects";
-
-    // Cookies last for one transfer only.
-    EXPECT_EQ(transfer.open_url(server.url("/end")), "cookie=");
-}
-
-TEST(CurlTransfer, ReportsHttpErrorsWithTheirStatusAndAnEmptyBodyAsEmptyText) {
-    LocalHttpServer server([&](const HttpRequest& request, Connection& connection) {
-        if (request.target == "/empty") {
-            connection.respond(200, "");
-        } else if (request.target == "/500") {
-            connection.respond(500, "<title>oops</title>");
-        } else if (request.target == "/418") {
-            connection.respond(418, "teapot");
-        } else {
-            connection.respond(404, "<title>not here</title>");
-        }
-    });
-    CurlTransfer transfer(quick_options());
-    EXPECT_EQ(transfer.open_url(server.url("/empty")), "");
-    try {
-        static_cast<void>(transfer.open_url(server.url("/missing")));
-        FAIL() << "a 404 is not a document";
-    } catch (const TransferError& error) {
-        EXPECT_EQ(error.number(), 404);
-        EXPECT_EQ(error.description(), "服务器返回 404（未找到）");
+    for (const char* path : {"/to-file", "/to-ftp"}) {
+        expect_transfer_error([&] { return transfer.open_url(server.url(path)); },
+                              CURLE_UNSUPPORTED_PROTOCOL,
+                              "不支持的协议：只能检索 http:// 或 https:// 网址", path);
     }
-    EXPECT_EQ(error_number_of(transfer, server.url("/500")), 500);
-    EXPECT_EQ(error_number_of(transfer, server.url("/418")), 418);
+    const int before = server.requests();
+    expect_transfer_error([&] { return transfer.open_url(server.url("/loop")); },
+                          CURLE_TOO_MANY_REDIRECTS);
+    EXPECT_EQ(server.requests() - before, 21) << "the first request and 20 redirects";
+    EXPECT_EQ(transfer.open_url(server.url("/end")), "cookie=") << "cookies last one transfer";
 }
 
-TEST(CurlTransfer, ReportsTransportFailuresWithLibcurlNumbers) {
-    CurlTransfer transfer(quick_options());
-    EXPECT_EQ(error_number_of(transfer,
-                              "http://127.0.0.1:" + std::to_string(testing::refused_port()) + "/"),
-              CURLE_COULDNT_CONNECT);
-    EXPECT_EQ(error_number_of(transfer, "ftp://127.0.0.1/"), CURLE_UNSUPPORTED_PROTOCOL);
-    EXPECT_EQ(error_number_of(transfer, ""), CURLE_URL_MALFORMAT);
-
-    // A server that accepts and never answers, and one that stops in the middle of the body.
-    testing::SilentServer silent;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(error_number_of(transfer, silent.url()), CURLE_OPERATION_TIMEDOUT);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
-
-    LocalHttpServer stalling([&](const HttpRequest&, Connection& connection) {
-        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst part");
-        connection.wait(30s);
-    });
-    EXPECT_EQ(error_number_of(transfer, stalling.url()), CURLE_OPERATION_TIMEDOUT);
-}
-
-TEST(CurlTransfer, RefusesADocumentOverTheCapEvenWhenCompressed) {
-    const std::string big(300000, 'a');
+// The cap counts the document after decompression, up to the byte.
+TEST(CurlTransfer, TakesADocumentUpToTheCapAfterDecompression) {
     LocalHttpServer server([&](const HttpRequest& request, Connection& connection) {
-        if (request.target == "/gzip") {
-            connection.respond(200, gzip(big), "text/html", "Content-Encoding: gzip\r\n");
-        } else if (request.target == "/exact") {
-            connection.respond(200, big.substr(0, 100000), "text/html");
-        } else {
-            connection.respond(200, big, "text/html");
-        }
+        const std::string page(request.target == "/exact" ? 100000 : 100001, 'a');
+        connection.respond(200, gzip(page), "text/html", "Content-Encoding: gzip\r\n");
     });
     TransferOptions options = quick_options();
     options.max_document_bytes = 100000;
     CurlTransfer transfer(options);
-    EXPECT_EQ(error_number_of(transfer, server.url("/plain")), CURLE_FILESIZE_EXCEEDED);
-    EXPECT_EQ(error_number_of(transfer, server.url("/gzip")), CURLE_FILESIZE_EXCEEDED);
     EXPECT_EQ(transfer.open_url(server.url("/exact")).size(), 100000u);
+    expect_transfer_error([&] { return transfer.open_url(server.url("/over")); },
+                          CURLE_FILESIZE_EXCEEDED);
 }
 
-TEST(CurlTransfer, CancelStopsATransferAtOnceAndReportsProgress) {
-    LocalHttpServer server([&](const HttpRequest&, Connection& connection) {
-        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
-        connection.send(std::string(5000, 'x'));
+TEST(CurlTransfer, CancelStopsATransferAtOnceEvenAfterItsLastByte) {
+    LocalHttpServer stalled([&](const HttpRequest&, Connection& connection) {
+        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" +
+                        std::string(5000, 'x'));
         connection.wait(30s);
     });
-    TransferOptions options;  // the program's 60-second time-outs: only cancel can end this
-    CurlTransfer transfer(options);
+    CurlTransfer transfer;  // the program's 60-second time-outs: only cancel can end this
     std::promise<void> first_bytes;
-    std::atomic<std::uint64_t> received{0};
     transfer.set_progress_callback([&](std::uint64_t bytes) {
-        if (received.exchange(bytes) == 0) {
+        if (bytes == 5000) {
             first_bytes.set_value();
         }
     });
-    auto fetching = std::async(std::launch::async, [&] { return transfer.open_url(server.url()); });
+    auto fetching =
+        std::async(std::launch::async, [&] { return transfer.open_url(stalled.url()); });
     ASSERT_EQ(first_bytes.get_future().wait_for(10s), std::future_status::ready);
-    const auto start = std::chrono::steady_clock::now();
     transfer.cancel();
     ASSERT_EQ(fetching.wait_for(5s), std::future_status::ready);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
     EXPECT_THROW(fetching.get(), TransferCancelled);
-    EXPECT_EQ(received.load(), 5000u);
+    EXPECT_THROW(static_cast<void>(transfer.open_url(stalled.url())), TransferCancelled)
+        << "cancelled until reset";
 
-    // Cancelled until reset; then fetching works again.
-    EXPECT_THROW(static_cast<void>(transfer.open_url(server.url())), TransferCancelled);
-    transfer.reset_cancel();
-    // A page undeclared and not UTF-8, so it takes a while to decode.
+    // Every byte of an undeclared page has arrived when the cancel comes, while it decodes.
     const std::string page(std::size_t{8} << 20, '\xB0');
     LocalHttpServer plain([&](const HttpRequest&, Connection& c) { c.respond(200, page, ""); });
-    EXPECT_FALSE(transfer.open_url(plain.url()).empty());
-
-    // A cancel once every byte has arrived still stops the fetch, while its page decodes.
     transfer.set_progress_callback([&](std::uint64_t bytes) {
         if (bytes == page.size()) {
             transfer.cancel();
@@ -339,6 +238,138 @@ TEST(CurlTransfer, HonoursAProxyFromTheEnvironment) {
     unsetenv("http_proxy");
     EXPECT_EQ(text, "via proxy");
     EXPECT_EQ(seen.target, "http://marlowin.invalid/page");
+}
+
+// Servers that misbehave on purpose: every failure ends as a TransferError whose number and
+// description name the cause, never as a crash, a hang or a document silently cut short.
+TEST(CurlTransferFaults, MisbehavingServersEndInErrorsThatNameTheCause) {
+    LocalHttpServer server([](const HttpRequest& request, Connection& connection) {
+        const std::string& path = request.target;
+        if (path == "/reset") {
+            connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" +
+                            std::string(5000, 'x'));
+            connection.wait(100ms);
+            connection.reset();
+        } else if (path == "/too-large") {
+            connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000000\r\n\r\nstart");
+        } else if (path == "/short") {
+            connection.send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nonly this much");
+        } else if (path == "/silent") {
+            connection.wait(30s);
+        } else if (path == "/stalled") {
+            connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst part");
+            connection.wait(30s);
+        } else if (path == "/endless-headers") {
+            connection.send("HTTP/1.1 200 OK\r\n");
+            while (connection.send("X-Filler: " + std::string(100, 'h') + "\r\n")) {
+            }
+        } else if (path == "/long-header-line") {
+            connection.send("HTTP/1.1 200 OK\r\nX-Big: " + std::string(150000, 'h') + "\r\n\r\n");
+        } else if (path == "/http09") {
+            connection.send("<html><title>no status line</title></html>");
+        } else if (path == "/garbage-status") {
+            connection.send("SSH-2.0-OpenSSH_9.2\r\n\r\n");
+        } else if (path == "/404" || path == "/418") {
+            connection.respond(std::stoi(path.substr(1)), "<title>not here</title>");
+        }  // "/nothing" closes without a word
+    });
+    const std::string cut_off = "连接在传输中断开";
+    const std::string timed_out = "服务器响应超时（长时间没有收到数据）";
+    const std::string headers_too_long = "服务器发送的响应头过长，已停止接收";
+    const std::string not_http = "服务器的回应不是有效的 HTTP";
+    const struct {
+        const char* path;
+        int number;
+        std::string description;
+    } rows[] = {
+        {"/reset", CURLE_RECV_ERROR, cut_off},
+        {"/short", CURLE_PARTIAL_FILE, cut_off},
+        {"/too-large", CURLE_FILESIZE_EXCEEDED, "文档太大（超过 64 MiB），已拒绝接收"},
+        {"/nothing", CURLE_GOT_NOTHING, cut_off},
+        {"/silent", CURLE_OPERATION_TIMEDOUT, timed_out},
+        {"/stalled", CURLE_OPERATION_TIMEDOUT, timed_out},
+        {"/endless-headers", CURLE_RECV_ERROR, headers_too_long},
+        {"/long-header-line", CURLE_OUT_OF_MEMORY, headers_too_long},
+        {"/http09", CURLE_UNSUPPORTED_PROTOCOL, not_http},
+        {"/garbage-status", CURLE_UNSUPPORTED_PROTOCOL, not_http},
+        {"/404", 404, "服务器返回 404（未找到）"},
+        {"/418", 418, "服务器返回 418（请求错误）"},
+    };
+    CurlTransfer transfer(quick_options());
+    for (const auto& row : rows) {
+        expect_transfer_error([&] { return transfer.open_url(server.url(row.path)); }, row.number,
+                              row.description, row.path);
+    }
+    const std::string refused = "http://127.0.0.1:" + std::to_string(testing::refused_port());
+    expect_transfer_error([&] { return transfer.open_url(refused); }, CURLE_COULDNT_CONNECT,
+                          "无法连接到服务器（连接被拒绝）");
+}
+
+TEST(CurlTransferFaults, BinaryGarbageArrivesAsWellFormedTextWithItsNulBytes) {
+    std::string garbage(200000, '\0');
+    std::mt19937 random(1);
+    for (char& c : garbage) {
+        c = static_cast<char>(random() % 4 == 0 ? 0 : random());
+    }
+    LocalHttpServer server([&](const HttpRequest&, Connection& connection) {
+        connection.respond(200, garbage, "application/octet-stream");
+    });
+    CurlTransfer transfer(quick_options());
+    const std::string text = transfer.open_url(server.url());
+    EXPECT_TRUE(is_valid_utf8(text));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\0'),
+              std::count(garbage.begin(), garbage.end(), '\0'));
+}
+
+// A gzip bomb: a quarter of a megabyte that inflates to half a gigabyte. The cap refuses it,
+// and the process never holds much more than the cap.
+TEST(CurlTransferFaults, AGzipBombIsRefusedWithinTheCap) {
+    const std::string bomb = testing::gzip(std::string(std::size_t{1} << 20, '\0'), 512);
+    ASSERT_LT(bomb.size(), std::size_t{1} << 20);
+    LocalHttpServer server([&](const HttpRequest&, Connection& connection) {
+        connection.respond(200, bomb, "text/html", "Content-Encoding: gzip\r\n");
+    });
+    CurlTransfer transfer(quick_options());  // the program's 64 MiB cap
+    const auto before = testing::ProcessUsage::now();
+    testing::ProcessUsage::reset_peak();
+    expect_transfer_error([&] { return transfer.open_url(server.url()); }, CURLE_FILESIZE_EXCEEDED,
+                          "文档太大（超过 64 MiB），已拒绝接收");
+#if !defined(__SANITIZE_ADDRESS__)  // its quarantine holds freed memory back on purpose
+    const std::size_t peak_kib = testing::ProcessUsage::now().peak_kib - before.resident_kib;
+    EXPECT_LT(peak_kib, (std::size_t{64} + 16) << 10) << "peak " << peak_kib << " KiB";
+#endif
+}
+
+// An HTTPS server on 127.0.0.1 with a certificate made for this run: trusted through the CA
+// file, the fetch works; unknown to the system's trust store, the certificate is refused.
+TEST(CurlTransferTls, CertificatesAreAlwaysVerified) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("marlowin-tls-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string cert = (dir / "cert.pem").string();
+    const std::string key = (dir / "key.pem").string();
+    const std::string make =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
+        " -addext subjectAltName=IP:127.0.0.1 -keyout '" +
+        key + "' -out '" + cert + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0) << "openssl could not make a certificate";
+    httplib::SSLServer server(cert.c_str(), key.c_str());
+    ASSERT_TRUE(server.is_valid());
+    server.Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<title>安全</title>", "text/html; charset=utf-8");
+    });
+    const std::string url =
+        "https://127.0.0.1:" + std::to_string(server.bind_to_any_port("127.0.0.1"));
+    std::thread serving([&] { server.listen_after_bind(); });
+
+    TransferOptions trusting;
+    trusting.ca_file = cert;
+    EXPECT_EQ(CurlTransfer(trusting).open_url(url), "<title>安全</title>");
+    testing::expect_transfer_error([&] { return CurlTransfer().open_url(url); },
+                                   CURLE_PEER_FAILED_VERIFICATION, "服务器的安全证书无法验证");
+    server.stop();
+    serving.join();
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

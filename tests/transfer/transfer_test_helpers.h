@@ -1,45 +1,49 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <chrono>
 #include <string>
 #include <string_view>
 
-#include "transfer/curl_transfer.h"
 #include "workflow/transfer_error.h"
 
 namespace marlowin::testing {
 
-/// The program's settings with time-outs short enough for tests.
-inline TransferOptions quick_options() {
-    TransferOptions options;
-    options.connect_timeout = std::chrono::seconds(2);
-    options.idle_timeout = std::chrono::seconds(1);
-    return options;
-}
-
-/// The number of the TransferError a fetch ends with, or 0 when it succeeds.
-inline int error_number_of(CurlTransfer& transfer, const std::string& url) {
+/// Expects @p call to end in a TransferError with @p number and, unless it is left empty,
+/// @p description; @p what names the case in a failure message.
+template <typename Call>
+void expect_transfer_error(const Call& call, int number, std::string_view description = {},
+                           std::string_view what = {}) {
     try {
-        static_cast<void>(transfer.open_url(url));
+        static_cast<void>(call());
+        ADD_FAILURE() << what << ": no error";
     } catch (const TransferError& error) {
-        return error.description().empty() ? -1 : error.number();
+        EXPECT_EQ(error.number(), number) << what;
+        EXPECT_FALSE(error.description().empty()) << what;
+        if (!description.empty()) {
+            EXPECT_EQ(error.description(), description) << what;
+        }
     }
-    return 0;
 }
 
-/// @p text compressed as a gzip member, as a server sends it with Content-Encoding: gzip.
-inline std::string gzip(std::string_view text) {
+/// @p times copies of @p text compressed as one gzip member, as a server sends it with
+/// Content-Encoding: gzip.
+inline std::string gzip(std::string_view text, int times = 1) {
     z_stream stream{};
-    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, text.size()), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    stream.avail_in = static_cast<uInt>(text.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+    std::string out;
+    char buffer[65536];
+    for (int i = 0; i < times; ++i) {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+        stream.avail_in = static_cast<uInt>(text.size());
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(buffer);
+            stream.avail_out = sizeof buffer;
+            deflate(&stream, i + 1 == times ? Z_FINISH : Z_NO_FLUSH);
+            out.append(buffer, sizeof buffer - stream.avail_out);
+        } while (stream.avail_out == 0);
+    }
     deflateEnd(&stream);
     return out;
 }

@@ -4,38 +4,88 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
-#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/support/local_http_server.h"
-#include "tests/window/dialog_watcher.h"
+#include "tests/support/test_setup.h"
 #include "window/form1.h"
 
 namespace marlowin::testing {
 
-/// The program's settings with time-outs short enough for tests.
-inline TransferOptions quick_options() {
-    TransferOptions options;
-    options.connect_timeout = std::chrono::seconds(2);
-    options.idle_timeout = std::chrono::seconds(2);
-    return options;
-}
+/// What a message box showed.
+struct SeenBox {
+    explicit SeenBox(const QMessageBox& box)
+        : title(box.windowTitle()),
+          text(box.text()),
+          informative(box.informativeText()),
+          icon(box.icon()),
+          application_modal(box.windowModality() == Qt::ApplicationModal) {
+        for (const QAbstractButton* button : box.buttons()) {
+            buttons << button->text();
+        }
+    }
+    QString title;
+    QString text;
+    QString informative;
+    QMessageBox::Icon icon;
+    bool application_modal;
+    QStringList buttons;
+};
+
+/// Every dialog the window opens passes through here as soon as it shows: a message box is
+/// recorded and its button pressed; the progress dialog goes to a callback.
+class DialogWatcher : public QObject {
+public:
+    DialogWatcher() { qApp->installEventFilter(this); }
+    ~DialogWatcher() override { qApp->removeEventFilter(this); }
+    DialogWatcher(const DialogWatcher&) = delete;
+    DialogWatcher& operator=(const DialogWatcher&) = delete;
+
+    std::vector<SeenBox> boxes;
+    std::function<void(QProgressDialog*)> on_progress;
+
+    [[nodiscard]] QStringList texts() const {
+        QStringList all;
+        for (const auto& box : boxes) {
+            all << box.text;
+        }
+        return all;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            // Act once the dialog has finished showing (and a modal one runs its own loop).
+            QTimer::singleShot(0, this, [this, dialog = QPointer(static_cast<QWidget*>(watched))] {
+                if (auto* box = qobject_cast<QMessageBox*>(dialog.data());
+                    box && box->isVisible()) {
+                    boxes.emplace_back(*box);
+                    box->buttons().first()->click();
+                } else if (auto* progress = qobject_cast<QProgressDialog*>(dialog.data());
+                           progress && progress->isVisible() && on_progress) {
+                    on_progress(progress);
+                }
+            });
+        }
+        return false;
+    }
+};
 
 /// A shown Form1, a local server with fixed pages, and the dialog watcher.
 class WindowTest : public ::testing::Test {
 protected:
-    struct Page {
-        int status;
-        std::string body;
-        std::string content_type = "text/html";
-    };
-
     WindowTest() { show_form(quick_options()); }
 
     void show_form(TransferOptions options) {
@@ -44,7 +94,10 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
 
-    void serve(const std::string& path, Page page) { pages[path] = std::move(page); }
+    /// Serves @p body at @p path with status 200; other paths get 404.
+    void serve(const std::string& path, std::string body, std::string type = "text/html") {
+        pages[path] = {std::move(body), std::move(type)};
+    }
 
     QPushButton* button(const char* name) const {
         return form->findChild<QPushButton*>(QString::fromLatin1(name));
@@ -69,13 +122,13 @@ protected:
         wait_for_fetch();
     }
 
-    std::map<std::string, Page> pages;
+    std::map<std::string, std::pair<std::string, std::string>> pages;  // body, content type
     LocalHttpServer server{[this](const HttpRequest& request, Connection& connection) {
         const auto it = pages.find(request.target);
         if (it == pages.end()) {
             connection.respond(404, "");
         } else {
-            connection.respond(it->second.status, it->second.body, it->second.content_type);
+            connection.respond(200, it->second.first, it->second.second);
         }
     }};
     DialogWatcher watcher;

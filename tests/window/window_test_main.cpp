@@ -2,13 +2,10 @@
 
 #include <QApplication>
 
-#include <cstdlib>
+#include "tests/support/test_setup.h"
 
 int main(int argc, char** argv) {
-    for (const char* name :
-         {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
-        unsetenv(name);
-    }
+    marlowin::testing::forget_proxies();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

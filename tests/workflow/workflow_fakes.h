@@ -13,11 +13,10 @@
 
 namespace marlowin::testing {
 
-/// The form's fields in memory; counts reads so tests can see that checks read afresh.
+/// The form's fields in memory.
 class MemoryForm : public FormFields {
 public:
     std::string read(Field field) const override {
-        ++reads[field];
         if (on_read) {
             on_read(field);
         }
@@ -26,7 +25,6 @@ public:
     void write(Field field, std::string text) override { values[field] = std::move(text); }
 
     std::map<Field, std::string> values{{Field::Text1, ""}, {Field::Text2, ""}, {Field::Text3, ""}};
-    mutable std::map<Field, int> reads;
     std::function<void(Field)> on_read;  ///< lets a test fail or change a field mid-action
 };
 

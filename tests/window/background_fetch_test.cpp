@@ -9,7 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <thread>
 
+#include "tests/support/process_usage.h"
 #include "tests/window/window_fixture.h"
 
 namespace marlowin {
@@ -27,7 +29,8 @@ void request_close(QWidget* window) {
         window->windowHandle());
 }
 
-// A page whose body trickles in, a hundred bytes every 50 ms, for far longer than any test.
+// An earlier page retrieved and extracted; a page whose body trickles in, a hundred bytes
+// every 50 ms, for far longer than any test; and fetches that can be held once decoded.
 class TrickleFetch : public WindowTest {
 protected:
     LocalHttpServer trickle{[](const HttpRequest&, Connection& connection) {
@@ -35,9 +38,18 @@ protected:
         while (connection.wait(50ms) && connection.send(std::string(100, 'x'))) {
         }
     }};
+    std::atomic<bool> hold{false};
+    std::promise<void> release;
 
     void SetUp() override {
-        serve("/page", {200, "<title>earlier</title>"});
+        TransferOptions options = testing::quick_options();
+        options.before_delivery = [this, released = release.get_future().share()] {
+            if (hold) {
+                released.wait_for(30s);
+            }
+        };
+        show_form(options);
+        serve("/page", "<title>earlier</title>");
         retrieve(server.url("/page"));
         click("Command2");
         watcher.boxes.clear();
@@ -54,6 +66,8 @@ protected:
     }
 };
 
+// While the fetch runs, the window paints but takes no input; every way out of the progress
+// dialog cancels it quietly and gives the window back as it was.
 TEST_F(TrickleFetch, EveryWayOutOfTheProgressDialogCancelsQuietly) {
     const std::function<void(QProgressDialog*)> ways_out[] = {
         [](QProgressDialog* dialog) {
@@ -62,6 +76,7 @@ TEST_F(TrickleFetch, EveryWayOutOfTheProgressDialogCancelsQuietly) {
         [](QProgressDialog* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); },
         [](QProgressDialog* dialog) { request_close(dialog); },
     };
+    const QString address = QString::fromStdString(trickle.url());
     for (const auto& way_out : ways_out) {
         QString first;
         QString later;
@@ -76,33 +91,18 @@ TEST_F(TrickleFetch, EveryWayOutOfTheProgressDialogCancelsQuietly) {
         };
         type_address(trickle.url());
         click("Command1");
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        QTest::keyClicks(text1(), QStringLiteral("typed"));
+        click("Command4");
+        EXPECT_FALSE(form->grab().isNull()) << "the window paints";
         wait_for_fetch();
         EXPECT_TRUE(first.startsWith(QStringLiteral("正在检索…\n已接收 "))) << first.toStdString();
         EXPECT_NE(first, later) << "the bytes received grow as they arrive";
+        EXPECT_EQ(text1()->text(), address) << "no input reached the window";
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(form->focusWidget(), button("Command1")) << "the focus comes back";
         expect_nothing_changed();
     }
-}
-
-TEST_F(TrickleFetch, WhileFetchingTheWindowPaintsButTakesNoInput) {
-    const QString address = QString::fromStdString(trickle.url());
-    type_address(trickle.url());
-    click("Command1");
-    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
-    for (const char* name : {"Command1", "Command2", "Command3", "Command4", "Command5"}) {
-        EXPECT_FALSE(button(name)->isEnabled()) << name;
-    }
-    QTest::keyClicks(text1(), QStringLiteral("typed"));
-    QTest::mouseClick(button("Command4"), Qt::LeftButton);
-    EXPECT_FALSE(form->grab().isNull()) << "the window paints";
-
-    watcher.on_progress = [](QProgressDialog* dialog) {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
-    };
-    wait_for_fetch();
-    EXPECT_EQ(text1()->text(), address);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(QApplication::focusWidget(), button("Command1")) << "the focus comes back";
-    expect_nothing_changed();
 }
 
 TEST_F(TrickleFetch, ACloseRequestWithTheProgressDialogShowingEndsTheProgram) {
@@ -116,22 +116,8 @@ TEST_F(TrickleFetch, ACloseRequestWithTheProgressDialogShowingEndsTheProgram) {
 
 // Every byte has arrived and the page is decoded, but the fetch is held before it is
 // delivered; 取消 now must still leave everything as it was.
-TEST_F(WindowTest, CancelAfterEveryByteArrivedDropsThePage) {
-    std::atomic<bool> hold{false};
-    std::promise<void> release;
-    const std::shared_future<void> released = release.get_future().share();
-    TransferOptions options = testing::quick_options();
-    options.before_delivery = [&hold, released] {
-        if (hold) {
-            released.wait_for(30s);
-        }
-    };
-    show_form(options);
-    serve("/page", {200, "<title>earlier</title>"});
-    serve("/new", {200, "<title>new</title>" + std::string(100000, 'x')});
-    retrieve(server.url("/page"));
-    watcher.boxes.clear();
-
+TEST_F(TrickleFetch, CancelAfterEveryByteArrivedDropsThePage) {
+    serve("/new", "<title>new</title>" + std::string(100000, 'x'));
     hold = true;
     QString label;
     watcher.on_progress = [&](QProgressDialog* dialog) {
@@ -143,16 +129,14 @@ TEST_F(WindowTest, CancelAfterEveryByteArrivedDropsThePage) {
     click("Command1");
     wait_for_fetch();
     EXPECT_TRUE(label.endsWith(QStringLiteral("100,018 字节"))) << label.toStdString();
-    EXPECT_TRUE(watcher.boxes.empty());
-    click("Command2");
-    EXPECT_EQ(text3()->toPlainText(), QStringLiteral("earlier"));
+    expect_nothing_changed();
 }
 
 TEST_F(WindowTest, AHugeTitleIsShownAsItsBeginningAndThePageIsNeverLaidOut) {
     const QString title = QString(300000, QChar(0x4E2D));  // 中
     std::string page = "<title>" + title.toStdString() + "</title>";
     page.resize(std::size_t{20} << 20, 'x');
-    serve("/big", {200, page});
+    serve("/big", page);
     retrieve(server.url("/big"));
     EXPECT_TRUE(form->findChild<QPlainTextEdit*>(QStringLiteral("Text2"))->toPlainText().isEmpty());
     click("Command2");
@@ -163,27 +147,47 @@ TEST_F(WindowTest, AHugeTitleIsShownAsItsBeginningAndThePageIsNeverLaidOut) {
 
 // A pasted address of megabytes gets its answer, and the report does not echo all of it.
 TEST_F(WindowTest, AnOverlongAddressGetsAShortReport) {
-    const struct {
-        QString address;
-        QString report;
-    } rows[] = {
-        {QString::fromStdString(server.url("/")) + QString(2'000'000, u'a'),
-         QStringLiteral("错误 27：网址太长（超过 100 万个字符），无法发送")},
-        {QStringLiteral("http://a%41/") + QString(2'000'000, u'b'),
-         QStringLiteral("错误 3：网址格式不正确")},
+    const QString address = QStringLiteral("http://a%41/") + QString(2'000'000, u'b');
+    QGuiApplication::clipboard()->setText(address);
+    QTest::keyClick(text1(), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(text1()->text(), address);
+    click("Command1");
+    wait_for_fetch();
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text, QStringLiteral("错误 3：网址格式不正确"));
+    EXPECT_LT(watcher.boxes[0].informative.size(), 300);
+}
+
+// A thousand retrievals in one window: memory settles, and no file handle or thread is left
+// behind by the fetches.
+TEST_F(WindowTest, AThousandRetrievalsLeaveNothingBehind) {
+    std::string page = "<title>repeat</title>";
+    page.resize(std::size_t{64} << 10, 'x');
+    serve("/repeat", page);
+    type_address(server.url("/repeat"));
+    const auto retrieve_times = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            click("Command1");
+            wait_for_fetch();
+        }
     };
-    for (const auto& row : rows) {
-        watcher.boxes.clear();
-        text1()->clear();
-        QGuiApplication::clipboard()->setText(row.address);
-        QTest::keyClick(text1(), Qt::Key_V, Qt::ControlModifier);
-        ASSERT_EQ(text1()->text().size(), row.address.size());
-        click("Command1");
-        wait_for_fetch();
-        ASSERT_EQ(watcher.boxes.size(), 1u);
-        EXPECT_EQ(watcher.boxes[0].text, row.report);
-        EXPECT_LT(watcher.boxes[0].informative.size(), 300);
-    }
+    const auto settled = [] {
+        // The server's last connection thread may still be closing.
+        std::this_thread::sleep_for(200ms);
+        return testing::ProcessUsage::now();
+    };
+    retrieve_times(100);  // let allocators, caches and the thread pool reach their working size
+    const auto before = settled();
+    retrieve_times(1000);
+    const auto after = settled();
+    EXPECT_EQ(watcher.boxes.size(), 1100u);
+    EXPECT_EQ(watcher.boxes.back().text, QStringLiteral("检索完毕！"));
+    EXPECT_LE(after.open_files, before.open_files);
+    EXPECT_LE(after.threads, before.threads);
+#if !defined(__SANITIZE_ADDRESS__)  // its quarantine holds freed memory back on purpose
+    EXPECT_LT(after.resident_kib, before.resident_kib + 4096)
+        << "before " << before.resident_kib << " KiB, after " << after.resident_kib << " KiB";
+#endif
 }
 
 }  // namespace

@@ -1,0 +1,163 @@
+// Form1 as the person meets it: its layout, each button bound to its action, each notice
+// and error report. The logic behind the actions is covered by the workflow and transfer
+// tests; here one row each.
+#include <gtest/gtest.h>
+
+#include <QScrollBar>
+
+#include "tests/window/window_fixture.h"
+
+namespace marlowin {
+namespace {
+
+using testing::WindowTest;
+
+TEST_F(WindowTest, EveryElementHasItsPlaceSizeAndCaption) {
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Kestrova"));
+    EXPECT_EQ(form->size(), QSize(339, 230));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "fixed size";
+    // The program icon, drawn for each size a desktop asks for.
+    const QList<QSize> sizes = form->windowIcon().availableSizes();
+    for (const int side : {16, 32, 48, 64}) {
+        EXPECT_TRUE(sizes.contains(QSize(side, side))) << side;
+    }
+    EXPECT_TRUE(form->windowIcon().pixmap(64, 64).toImage().hasAlphaChannel());
+
+    const struct {
+        const char* name;
+        QRect pixels;
+        const char* caption;
+        bool visible;
+    } rows[] = {
+        {"Command1", {16, 192, 65, 33}, "检索", true},
+        {"Text1", {72, 8, 201, 25}, "", true},
+        {"Label1", {8, 16, 65, 25}, "目标网址：", true},
+        {"Command2", {96, 192, 65, 33}, "提取", true},
+        {"Text2", {16, 48, 73, 33}, "", false},
+        {"Command3", {256, 192, 57, 33}, "退出", true},
+        {"Text3", {16, 48, 305, 129}, "", true},
+        {"Command4", {280, 8, 49, 25}, "清空", true},
+        {"Command5", {176, 192, 57, 33}, "清空", true},
+    };
+    for (const auto& row : rows) {
+        const QWidget* widget = form->findChild<QWidget*>(QString::fromLatin1(row.name));
+        ASSERT_NE(widget, nullptr) << row.name;
+        EXPECT_EQ(widget->geometry(), row.pixels) << row.name;
+        EXPECT_EQ(widget->isVisible(), row.visible) << row.name;
+        EXPECT_EQ(widget->property("text").toString(), QString::fromUtf8(row.caption)) << row.name;
+    }
+}
+
+// The boxes start empty and take a long line whole, scrolling sideways instead of wrapping.
+TEST_F(WindowTest, TextBoxesTakeLongLinesWhole) {
+    EXPECT_TRUE(text1()->text().isEmpty() && text3()->toPlainText().isEmpty());
+    const QString line(100000, QLatin1Char('x'));
+    text1()->setText(line);
+    text3()->setPlainText(line);
+    QApplication::processEvents();
+    EXPECT_EQ(text1()->text(), line) << "no length limit";
+    EXPECT_EQ(text3()->document()->lineCount(), 1);
+    EXPECT_GT(text3()->horizontalScrollBar()->maximum(), 0);
+}
+
+TEST_F(WindowTest, FocusStartsOnRetrieveAndTabFollowsTheTabIndex) {
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const char* order[] = {"Command1", "Text1",    "Command2", "Command3",
+                           "Text3",    "Command4", "Command5", "Command1"};
+    for (const char* name : order) {
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    // Tab leaves the result box instead of going into its text.
+    text3()->setFocus();
+    QTest::keyClick(text3(), Qt::Key_Tab);
+    EXPECT_TRUE(text3()->toPlainText().isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), button("Command4"));
+}
+
+const QString kDone = QStringLiteral("检索完毕！");
+const QString kFailed = QStringLiteral("对不起，检索失败！");
+const QString kNoPage = QStringLiteral("对不起，检索失败，不能进行提取！");
+const QString kNothing = QStringLiteral("对不起，未提取到内容！");
+const QString kExtracted = QStringLiteral("提取成功！");
+
+TEST_F(WindowTest, RetrieveThenExtractShowsTheTitleAndTheNotices) {
+    // 百度一下，你就知道 in GBK, with a NUL byte the result box must keep.
+    serve("/gbk",
+          std::string("<title>\xB0\xD9\xB6\xC8\xD2\xBB\xCF\xC2\xA3\xAC\0\xC4\xE3\xBE\xCD\xD6\xAA"
+                      "\xB5\xC0</title>",
+                      34),
+          "text/html; charset=gbk");
+    const QString title = QStringLiteral("百度一下，") + QChar(0) + QStringLiteral("你就知道");
+    retrieve(server.url("/gbk"));
+    click("Command2");
+    EXPECT_EQ(text3()->toPlainText(), title);
+    ASSERT_EQ(watcher.texts(), (QStringList{kDone, kExtracted}));
+    for (const auto& box : watcher.boxes) {
+        EXPECT_EQ(box.title, QStringLiteral("Marlowin"));
+        EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+        EXPECT_EQ(box.buttons, QStringList{QStringLiteral("确定")});
+        EXPECT_TRUE(box.application_modal);
+    }
+
+    // Each clear button empties its own box, quietly; extract again: the page buffer still
+    // holds the page.
+    click("Command4");
+    EXPECT_TRUE(text1()->text().isEmpty());
+    EXPECT_EQ(text3()->toPlainText(), title);
+    click("Command5");
+    EXPECT_TRUE(text3()->toPlainText().isEmpty());
+    EXPECT_EQ(watcher.boxes.size(), 2u);
+    click("Command2");
+    EXPECT_EQ(text3()->toPlainText(), title);
+}
+
+TEST_F(WindowTest, AnEmptyPageAndAnEmptyBufferAreReported) {
+    serve("/empty", "");
+    QTest::keyClicks(text3(), QStringLiteral("typed"));
+    retrieve(server.url("/empty"));
+    click("Command2");
+    EXPECT_EQ(watcher.texts(), (QStringList{kFailed, kNoPage, kNothing}));
+    EXPECT_EQ(text3()->toPlainText(), QStringLiteral("typed"));
+}
+
+TEST_F(WindowTest, AFailedFetchIsReportedAndTheEarlierPageKept) {
+    serve("/page", "<title>first</title>");
+    retrieve(server.url("/page"));
+    watcher.boxes.clear();
+    retrieve(server.url("/missing"));
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].title, QStringLiteral("Marlowin"));
+    EXPECT_EQ(watcher.boxes[0].text, QStringLiteral("错误 404：服务器返回 404（未找到）"));
+    EXPECT_EQ(watcher.boxes[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(watcher.boxes[0].buttons, QStringList{QStringLiteral("确定")});
+    EXPECT_TRUE(watcher.boxes[0].informative.contains(QStringLiteral("HTTP status 404")));
+    EXPECT_TRUE(form->isVisible());
+    click("Command2");
+    EXPECT_EQ(text3()->toPlainText(), QStringLiteral("first"));
+}
+
+TEST_F(WindowTest, SpaceOnTheStartFocusRetrievesTheEmptyAddress) {
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    wait_for_fetch();
+    EXPECT_EQ(watcher.texts(), QStringList{QStringLiteral("错误 3：网址格式不正确")});
+
+    // Enter on a focused button clicks it too.
+    watcher.boxes.clear();
+    button("Command2")->setFocus();
+    QTest::keyClick(button("Command2"), Qt::Key_Return);
+    EXPECT_EQ(watcher.texts(), (QStringList{kNoPage, kNothing}));
+}
+
+TEST_F(WindowTest, ExitEndsTheProgramWithoutAQuestion) {
+    type_address("typed");
+    QTimer::singleShot(0, [&] { click("Command3"); });
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(watcher.boxes.empty());
+}
+
+}  // namespace
+}  // namespace marlowin
