@@ -71,8 +71,9 @@ Form1::Form1(TransferOptions options, QWidget* parent)
 
 Form1::~Form1() = default;
 
+// The elements are made in tab order, so the focus chain Qt keeps in order of creation is the
+// tab order.
 void Form1::build_elements() {
-    QWidget* previous = nullptr;
     QLabel* label = nullptr;
     auto next_command = commands_.begin();
     for (const ElementLayout& element : kForm1Layout) {
@@ -117,10 +118,6 @@ void Form1::build_elements() {
         widget->setVisible(element.visible);
         if (element.kind != ElementKind::Label && element.visible) {
             widget->setFocusPolicy(Qt::StrongFocus);
-            if (previous != nullptr) {
-                QWidget::setTabOrder(previous, widget);
-            }
-            previous = widget;
         }
     }
     label->setBuddy(text1_);
