@@ -19,7 +19,8 @@ grep -q '<release version="1.00"' share/metainfo/org.marlowin.Marlowin.metainfo.
 ! command -v appstreamcli >/dev/null ||
   appstreamcli validate --no-net share/metainfo/org.marlowin.Marlowin.metainfo.xml
 
-if strings -a bin/marlowin lib/marlowin/libmarlowin-transfer.so |
+# (A sanitized build names its sources on purpose, for its reports.)
+if [ "${3:-OFF}" != ON ] && strings -a bin/marlowin lib/marlowin/libmarlowin-transfer.so |
    grep -F -e "$(realpath "$build")" -e "$(realpath "$2")"; then
   echo "an installed binary names a folder of the build machine"
   exit 1
