@@ -18,7 +18,50 @@ constexpr auto is_space = ascii::is_whitespace;
 
 constexpr std::size_t kPrescanLength = 1024;
 
-const Encoding* charset_from_meta_content(std::string_view content);
+// The charset in a meta element's content attribute value, e.g. "text/html; charset=gbk".
+const Encoding* charset_from_meta_content(std::string_view content) {
+    std::size_t pos = 0;
+    for (;;) {
+        // Find "charset", ignoring case.
+        std::size_t at = std::string_view::npos;
+        for (std::size_t i = pos; i + 7 <= content.size(); ++i) {
+            if (starts_with_ignoring_case(content.substr(i), "charset")) {
+                at = i;
+                break;
+            }
+        }
+        if (at == std::string_view::npos) {
+            return nullptr;
+        }
+        pos = at + 7;
+        while (pos < content.size() && is_space(content[pos])) {
+            ++pos;
+        }
+        if (pos >= content.size() || content[pos] != '=') {
+            continue;  // look for a later "charset"
+        }
+        ++pos;
+        while (pos < content.size() && is_space(content[pos])) {
+            ++pos;
+        }
+        if (pos >= content.size()) {
+            return nullptr;
+        }
+        const char first = content[pos];
+        if (first == '"' || first == '\'') {
+            const std::size_t close = content.find(first, pos + 1);
+            if (close == std::string_view::npos) {
+                return nullptr;
+            }
+            return encoding_for_label(content.substr(pos + 1, close - pos - 1));
+        }
+        std::size_t end = pos;
+        while (end < content.size() && !is_space(content[end]) && content[end] != ';') {
+            ++end;
+        }
+        return encoding_for_label(content.substr(pos, end - pos));
+    }
+}
 
 struct Attribute {
     std::string name;
@@ -312,55 +355,6 @@ const Encoding* charset_from_content_type(std::string_view content_type) {
     }
     return nullptr;
 }
-
-namespace {
-
-// The charset in a meta element's content attribute value, e.g. "text/html; charset=gbk".
-const Encoding* charset_from_meta_content(std::string_view content) {
-    std::size_t pos = 0;
-    for (;;) {
-        // Find "charset", ignoring case.
-        std::size_t at = std::string_view::npos;
-        for (std::size_t i = pos; i + 7 <= content.size(); ++i) {
-            if (starts_with_ignoring_case(content.substr(i), "charset")) {
-                at = i;
-                break;
-            }
-        }
-        if (at == std::string_view::npos) {
-            return nullptr;
-        }
-        pos = at + 7;
-        while (pos < content.size() && is_space(content[pos])) {
-            ++pos;
-        }
-        if (pos >= content.size() || content[pos] != '=') {
-            continue;  // look for a later "charset"
-        }
-        ++pos;
-        while (pos < content.size() && is_space(content[pos])) {
-            ++pos;
-        }
-        if (pos >= content.size()) {
-            return nullptr;
-        }
-        const char first = content[pos];
-        if (first == '"' || first == '\'') {
-            const std::size_t close = content.find(first, pos + 1);
-            if (close == std::string_view::npos) {
-                return nullptr;
-            }
-            return encoding_for_label(content.substr(pos + 1, close - pos - 1));
-        }
-        std::size_t end = pos;
-        while (end < content.size() && !is_space(content[end]) && content[end] != ';') {
-            ++end;
-        }
-        return encoding_for_label(content.substr(pos, end - pos));
-    }
-}
-
-}  // namespace
 
 const Encoding* prescan_for_meta_charset(std::string_view bytes) {
     return MetaScanner(bytes, Reach::FirstKilobyte).run();

@@ -61,9 +61,8 @@ void AddressBox::paintEvent(QPaintEvent* event) {
                          shown.mid(selected_from, selected_to - selected_from));
     }
     if (hasFocus()) {
-        const int x = left + metrics.horizontalAdvance(shown.left(cursor - start));
         painter.setPen(palette().color(QPalette::Text));
-        painter.drawLine(x, area.top() + 2, x, area.bottom() - 2);
+        painter.drawLine(left + before, area.top() + 2, left + before, area.bottom() - 2);
     }
 }
 
