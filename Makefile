@@ -8,6 +8,8 @@ FUZZ_DIR    ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+# The Makefile's builds are developers' and CI's: every warning stops them.
+WERROR      := -DMARLOWIN_WERROR=ON
 
 .PHONY: all deps build run test sanitize fuzz lint bench package clean
 
@@ -17,7 +19,7 @@ deps:
 	@scripts/install-deps
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) $(WERROR) $(CMAKE_FLAGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
@@ -30,7 +32,7 @@ test: build
 # fails its test. Leaks inside system libraries that outlive the process are suppressed by
 # name in tests/sanitizers/lsan.supp.
 sanitize: deps
-	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARLOWIN_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARLOWIN_SANITIZE=ON $(WERROR) $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
@@ -40,7 +42,7 @@ sanitize: deps
 # Each libFuzzer target for FUZZ_SECONDS, starting from the seeds in fuzz/corpus/.
 fuzz: deps
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	      -DMARLOWIN_BUILD_FUZZ=ON -DMARLOWIN_BUILD_WINDOW=OFF -DMARLOWIN_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	      -DMARLOWIN_BUILD_FUZZ=ON -DMARLOWIN_BUILD_WINDOW=OFF -DMARLOWIN_BUILD_TESTS=OFF $(WERROR) $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
 
@@ -50,14 +52,14 @@ lint: deps
 
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DMARLOWIN_BUILD_TESTS=OFF \
-	      -DMARLOWIN_BUILD_BENCH=ON $(CMAKE_FLAGS)
+	      -DMARLOWIN_BUILD_BENCH=ON $(WERROR) $(CMAKE_FLAGS)
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	scripts/run-benchmarks $(BENCH_DIR)
 
 # A Debian package (marlowin_1.00_<arch>.deb) in $(PACKAGE_DIR).
 package: deps
 	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-	      -DMARLOWIN_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	      -DMARLOWIN_BUILD_TESTS=OFF $(WERROR) $(CMAKE_FLAGS)
 	cmake --build $(PACKAGE_DIR) -j $(JOBS)
 	cd $(PACKAGE_DIR) && cpack
 	@ls -1 $(PACKAGE_DIR)/*.deb
