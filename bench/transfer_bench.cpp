@@ -7,7 +7,7 @@
 #include "bench/bare_libcurl.h"
 #include "bench/big_pages.h"
 #include "bench/ratio_report.h"
-#include "tests/support/local_http_server.h"
+#include "tests/shared/local_http_server.h"
 #include "transfer/curl_transfer.h"
 #include "transfer/encoding_sniffing.h"
 

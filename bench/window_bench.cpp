@@ -20,8 +20,8 @@
 #include "bench/big_pages.h"
 #include "bench/ratio_report.h"
 #include "bench/start_up_timer.h"
-#include "tests/support/local_http_server.h"
-#include "tests/support/process_usage.h"
+#include "tests/shared/local_http_server.h"
+#include "tests/shared/process_usage.h"
 #include "window/form1.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "tests/support/utf8_reference.h"
+#include "tests/shared/utf8_reference.h"
 #include "transfer/encodings.h"
 #include "transfer/html_decoding.h"
 #include "transfer/text_decoder.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "tests/support/split_reference.h"
+#include "tests/shared/split_reference.h"
 #include "workflow/title_cut.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <string>
 
 #include "transfer/ascii.h"
+#include "transfer/c_handle.h"
 #include "transfer/error_descriptions.h"
 #include "workflow/transfer_error.h"
 
@@ -20,10 +20,22 @@ namespace {
 // A longer address is refused here, under that number, with its real cause.
 constexpr std::size_t kMaxUrlBytes = 1'000'000;
 
-[[noreturn]] void malformed(std::string_view typed, std::string_view why) {
+// Details name the cause, never the typed text: it may hold a user name and password.
+[[noreturn]] void malformed(std::string_view why) {
     throw TransferError(CURLE_URL_MALFORMAT, describe_curl_error(CURLE_URL_MALFORMAT),
-                        std::string(why) + ": \"" + std::string(typed) + "\"");
+                        std::string(why));
 }
+
+// Schemes a person may type on purpose. An unknown "name:" before "...@host" starts a user name
+// and password, as an address bar reads "user:pass@host"; a known one is the scheme
+// ("mailto:someone@example.com").
+constexpr auto kKnownSchemes = std::to_array<std::string_view>(
+    {"about",  "blob",       "chrome",      "data",  "dict",   "file",   "ftp",   "ftps",
+     "git",    "gopher",     "gophers",     "http",  "https",  "imap",   "imaps", "irc",
+     "ircs",   "javascript", "ldap",        "ldaps", "magnet", "mailto", "mqtt",  "news",
+     "nntp",   "pop3",       "pop3s",       "rtmp",  "rtsp",   "scp",    "sftp",  "sip",
+     "sips",   "smb",        "smbs",        "sms",   "smtp",   "smtps",  "ssh",   "tel",
+     "telnet", "tftp",       "view-source", "ws",    "wss",    "xmpp"});
 
 // The scheme, when the text starts with one: letters, digits, '+', '-', '.', then ':'. A
 // "name:digits" followed by nothing, '/', '?' or '#' is a host and port, not a scheme.
@@ -46,20 +58,24 @@ std::string_view scheme_of(std::string_view text) {
     if (j > i + 1 && (j == text.size() || text[j] == '/' || text[j] == '?' || text[j] == '#')) {
         return {};
     }
+    std::string name(text.substr(0, i));
+    std::transform(name.begin(), name.end(), name.begin(), ascii::to_lower);
+    const bool known =
+        std::find(kKnownSchemes.begin(), kKnownSchemes.end(), name) != kKnownSchemes.end();
+    if (!known && text.substr(0, text.find_first_of("/\\?#")).find('@') != std::string_view::npos) {
+        return {};
+    }
     return text.substr(0, i);
 }
 
 // A non-ASCII host name in its ASCII (IDNA) form, as browsers convert it.
-std::string host_to_ascii(std::string_view host, std::string_view typed) {
+std::string host_to_ascii(std::string_view host) {
     if (std::all_of(host.begin(), host.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         return std::string(host);
     }
     UErrorCode status = U_ZERO_ERROR;
-    struct IdnaCloser {
-        void operator()(UIDNA* idna) const { uidna_close(idna); }
-    };
-    const std::unique_ptr<UIDNA, IdnaCloser> idna(uidna_openUTS46(
+    const CHandle<UIDNA, uidna_close> idna(uidna_openUTS46(
         UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII, &status));
     std::string out(host.size() * 4 + 64, '\0');
     UIDNAInfo info = UIDNA_INFO_INITIALIZER;
@@ -69,7 +85,7 @@ std::string host_to_ascii(std::string_view host, std::string_view typed) {
             : uidna_nameToASCII_UTF8(idna.get(), host.data(), static_cast<int32_t>(host.size()),
                                      out.data(), static_cast<int32_t>(out.size()), &info, &status);
     if (U_FAILURE(status) || info.errors != 0) {
-        malformed(typed, "the host name cannot be converted to ASCII");
+        malformed("the host name cannot be converted to ASCII");
     }
     out.resize(static_cast<std::size_t>(length));
     return out;
@@ -124,7 +140,7 @@ std::string rewrite(std::string_view typed) {
     std::copy_if(text.begin(), text.end(), std::back_inserter(cleaned),
                  [](char c) { return c != '\t' && c != '\n' && c != '\r'; });
     if (cleaned.empty()) {
-        malformed(typed, "empty address");
+        malformed("empty address");
     }
 
     std::string scheme(scheme_of(cleaned));
@@ -137,7 +153,7 @@ std::string rewrite(std::string_view typed) {
         if (scheme != "http" && scheme != "https") {
             throw TransferError(CURLE_UNSUPPORTED_PROTOCOL,
                                 describe_curl_error(CURLE_UNSUPPORTED_PROTOCOL),
-                                "scheme \"" + scheme + "\" in \"" + std::string(typed) + "\"");
+                                "scheme \"" + scheme + "\"");
         }
     }
     // Any run of slashes (or backslashes) after the scheme introduces the host.
@@ -168,9 +184,9 @@ std::string rewrite(std::string_view typed) {
     const std::string_view host = authority.substr(0, port_colon);
     // libcurl would decode a percent-encoded host name; an address bar's user means none.
     if (host.find('%') != std::string_view::npos) {
-        malformed(typed, "a percent sign in the host name");
+        malformed("a percent sign in the host name");
     }
-    url += host_to_ascii(host, typed);
+    url += host_to_ascii(host);
     url += authority.substr(host.size());
     if (tail.empty() || (tail.front() != '/' && tail.front() != '\\')) {
         url += '/';
@@ -195,14 +211,28 @@ std::string normalize_address(std::string_view typed) {
                             "the address is " + std::to_string(url.size()) + " bytes long");
     }
     // libcurl's own parser judges the host, the port and the rest, as it will when fetching.
-    const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), curl_url_cleanup);
+    const CHandle<CURLU, curl_url_cleanup> parsed(curl_url());
     char* checked = nullptr;
     if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
         curl_url_get(parsed.get(), CURLUPART_URL, &checked, 0) != CURLUE_OK) {
-        malformed(typed, "libcurl does not take \"" + url + "\"");
+        malformed("libcurl does not take the address");
     }
-    const std::unique_ptr<char, decltype(&curl_free)> owned(checked, curl_free);
+    const CHandle<char, curl_free> owned(checked);
     return checked;
+}
+
+std::string url_without_userinfo(const std::string& url) {
+    const CHandle<CURLU, curl_url_cleanup> parsed(curl_url());
+    char* bare = nullptr;
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
+        curl_url_set(parsed.get(), CURLUPART_USER, nullptr, 0) != CURLUE_OK ||
+        curl_url_set(parsed.get(), CURLUPART_PASSWORD, nullptr, 0) != CURLUE_OK ||
+        curl_url_set(parsed.get(), CURLUPART_OPTIONS, nullptr, 0) != CURLUE_OK ||
+        curl_url_get(parsed.get(), CURLUPART_URL, &bare, 0) != CURLUE_OK) {
+        return {};
+    }
+    const CHandle<char, curl_free> owned(bare);
+    return bare;
 }
 
 }  // namespace marlowin

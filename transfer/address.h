@@ -8,14 +8,19 @@ namespace marlowin {
 /**
  * Turns typed text into the URL to request, leniently, as a browser's address bar does:
  * surrounding spaces and control characters are dropped, tabs and line breaks inside are
- * removed, "http://" is assumed without a scheme (also for "host:port"), backslashes count as
+ * removed, "http://" is assumed without a scheme (also for "host:port" and "user:pass@host"),
+ * backslashes count as
  * slashes, a non-ASCII host name is converted to its ASCII (IDNA) form, and spaces, quotes,
  * angle brackets and non-ASCII characters in the path and query are percent-encoded as UTF-8.
  *
  * Throws TransferError for an address that has nothing to fetch (empty, no host, a bad host
  * name), for a scheme other than http and https, and for an address longer than libcurl can
- * send.
+ * send. No description or detail of those errors repeats the typed text.
  */
 [[nodiscard]] std::string normalize_address(std::string_view typed);
+
+/// @p url (as normalize_address() makes it, or as a server redirected to) without its user
+/// name, password and login options, for messages; empty when it does not parse.
+[[nodiscard]] std::string url_without_userinfo(const std::string& url);
 
 }  // namespace marlowin

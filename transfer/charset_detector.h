@@ -1,12 +1,20 @@
 #pragma once
 
-#include <string>
+#include <stop_token>
 #include <string_view>
+
+#include "transfer/encodings.h"
 
 namespace marlowin {
 
-/// uchardet's guess at the encoding of @p bytes, by its name (e.g. "GB18030", "BIG5",
-/// "WINDOWS-1252"), or the empty text when it has none. Looks at the first megabyte only.
-[[nodiscard]] std::string guess_charset(std::string_view bytes);
+/// The encoding that reads what uchardet guesses for @p bytes, or nullptr when it has no guess
+/// or guesses an encoding no browser decodes. Looks at the first megabyte only. Throws
+/// TransferCancelled once @p stop is requested.
+[[nodiscard]] const Encoding* guess_encoding(std::string_view bytes,
+                                             const std::stop_token& stop = {});
+
+/// The encoding that reads what uchardet calls @p name ("UHC", "MAC-CYRILLIC", "GB18030",
+/// ...), or nullptr where no encoding of the Encoding Standard does.
+[[nodiscard]] const Encoding* encoding_for_detector_name(std::string_view name);
 
 }  // namespace marlowin

@@ -2,15 +2,21 @@
 
 #include <curl/curl.h>
 
+#if !defined(_WIN32)
+#include <sys/ioctl.h>
+#include <sys/select.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <mutex>
-#include <stdexcept>
+#include <optional>
 #include <string_view>
 
 #include "transfer/address.h"
+#include "transfer/ascii.h"
+#include "transfer/c_handle.h"
 #include "transfer/error_descriptions.h"
-#include "transfer/html_decoding.h"
 #include "transfer/utf8_validator.h"
 #include "workflow/transfer_error.h"
 
@@ -22,34 +28,24 @@ namespace marlowin {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using Easy = CHandle<CURL, curl_easy_cleanup>;
+using HeaderList = CHandle<curl_slist, curl_slist_free_all>;
+
 constexpr std::string_view kUserAgent = "Mozilla/5.0 (compatible; Marlowin/" MARLOWIN_VERSION ")";
 // Below the 300 KB libcurl itself allows, so the person gets this precise report.
 constexpr std::size_t kMaxHeaderBytes = std::size_t{256} << 10;
-constexpr std::string_view kHeadersTooLong = "服务器发送的响应头过长，已停止接收";
+// How long one wait for the network may last: the silence clock is looked at this often.
+constexpr int kPollMs = 100;
 
-struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-
-/// The request's extra header lines, freed with the request.
-class HeaderList {
-public:
-    void append(const char* line) {
-        curl_slist* grown = curl_slist_append(list_.get(), line);
-        if (grown == nullptr) {
-            throw TransferError(CURLE_OUT_OF_MEMORY, describe_curl_error(CURLE_OUT_OF_MEMORY));
-        }
-        static_cast<void>(list_.release());  // curl_slist_append extended it in place
-        list_.reset(grown);
+void append_header(HeaderList& list, const char* line) {
+    curl_slist* grown = curl_slist_append(list.get(), line);
+    if (grown == nullptr) {
+        throw TransferError(CURLE_OUT_OF_MEMORY, describe_curl_error(CURLE_OUT_OF_MEMORY));
     }
-    [[nodiscard]] curl_slist* get() const { return list_.get(); }
-
-private:
-    struct Deleter {
-        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-    };
-    std::unique_ptr<curl_slist, Deleter> list_;
-};
+    static_cast<void>(list.release());  // curl_slist_append extended it in place
+    list.reset(grown);
+}
 
 template <typename T>
 void set_option(CURL* easy, CURLoption option, T value) {
@@ -57,6 +53,13 @@ void set_option(CURL* easy, CURLoption option, T value) {
     if (code != CURLE_OK) {
         throw TransferError(code, describe_curl_error(code),
                             std::string("curl_easy_setopt: ") + curl_easy_strerror(code));
+    }
+}
+
+void check_multi(CURLMcode code, const char* call) {
+    if (code != CURLM_OK) {
+        throw TransferError(CURLE_FAILED_INIT, describe_curl_error(CURLE_FAILED_INIT),
+                            std::string(call) + ": " + curl_multi_strerror(code));
     }
 }
 
@@ -68,7 +71,38 @@ void set_option(CURL* easy, CURLoption option, T value) {
                         std::move(detail));
 }
 
-enum class Abort { None, Cancelled, TooLarge, HeadersTooLong };
+// Bytes waiting, on the sockets libcurl reads, for libcurl to read them. libcurl counts header
+// bytes only once a line is complete, so this is how bytes are seen arriving in an unfinished
+// one.
+std::size_t unread_bytes(CURLM* multi) {
+    fd_set reading;
+    fd_set writing;
+    fd_set failing;
+    FD_ZERO(&reading);
+    FD_ZERO(&writing);
+    FD_ZERO(&failing);
+    int highest = -1;
+    if (curl_multi_fdset(multi, &reading, &writing, &failing, &highest) != CURLM_OK) {
+        return 0;
+    }
+    std::size_t waiting = 0;
+#if defined(_WIN32)
+    for (u_int i = 0; i < reading.fd_count; ++i) {
+        u_long count = 0;
+        waiting += ioctlsocket(reading.fd_array[i], FIONREAD, &count) == 0 ? count : 0;
+    }
+#else
+    for (int fd = 0; fd <= highest; ++fd) {
+        int count = 0;
+        if (FD_ISSET(fd, &reading) && ioctl(fd, FIONREAD, &count) == 0 && count > 0) {
+            waiting += static_cast<std::size_t>(count);
+        }
+    }
+#endif
+    return waiting;
+}
+
+enum class Abort { None, Cancelled, TooLarge, HeadersTooLong, ConflictingLengths };
 
 /// One transfer on its easy handle: set up, driven to its end, and its outcome read.
 class Request {
@@ -91,27 +125,35 @@ public:
 
 private:
     void set_up();
+    void note_unread(CURLM* multi);
+    void count_arrivals();
     static std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user);
     static std::size_t on_header(char* line, std::size_t size, std::size_t count, void* user);
+    bool lengths_agree(std::string_view line);
 
     std::string url_;
     const TransferOptions& options_;
     std::stop_token stop_;
     const PageFetcher::ProgressCallback& progress_;
-    std::unique_ptr<CURL, EasyDeleter> easy_{curl_easy_init()};
+    Easy easy_{curl_easy_init()};
     HeaderList headers_;
     char error_buffer_[CURL_ERROR_SIZE] = {};
     std::string body_;
     Utf8Validator validator_;
     std::size_t header_bytes_ = 0;
-    std::chrono::steady_clock::time_point last_byte_ = std::chrono::steady_clock::now();
+    std::optional<std::string> declared_length_;  // of the response being received
+    // Bytes seen arriving: unread on the socket at each wake-up, or counted by libcurl.
+    std::size_t raw_seen_ = 0;
+    std::size_t left_unread_ = 0;
+    std::size_t received_ = 0;
+    Clock::time_point last_arrival_ = Clock::now();
     Abort abort_ = Abort::None;
-    bool length_read_ = false;
+    bool body_started_ = false;
 };
 
 void Request::set_up() {
-    headers_.append("Accept: text/html,*/*");
-    headers_.append("Accept-Language: zh-CN,zh;q=0.9,en;q=0.8");
+    append_header(headers_, "Accept: text/html,*/*");
+    append_header(headers_, "Accept-Language: zh-CN,zh;q=0.9,en;q=0.8");
     CURL* e = easy_.get();
     set_option(e, CURLOPT_URL, url_.c_str());
     set_option(e, CURLOPT_ERRORBUFFER, error_buffer_);
@@ -120,7 +162,9 @@ void Request::set_up() {
     set_option(e, CURLOPT_DEFAULT_PROTOCOL, "http");
     set_option(e, CURLOPT_FOLLOWLOCATION, 1L);
     set_option(e, CURLOPT_MAXREDIRS, options_.max_redirects);
-    set_option(e, CURLOPT_AUTOREFERER, 1L);
+    // No Referer on redirects: the first request has none, and the address a person typed
+    // (its path and query) is nothing the next host needs to learn.
+    set_option(e, CURLOPT_AUTOREFERER, 0L);
     set_option(e, CURLOPT_COOKIEFILE, "");       // cookies live as long as this handle
     set_option(e, CURLOPT_ACCEPT_ENCODING, "");  // every encoding this libcurl decodes
     set_option(e, CURLOPT_USERAGENT, kUserAgent.data());
@@ -146,7 +190,7 @@ std::size_t Request::on_body(char* data, std::size_t size, std::size_t count, vo
     std::string& body = request.body_;
     const std::size_t n = size * count;
     const std::size_t cap = request.options_.max_document_bytes;
-    request.last_byte_ = std::chrono::steady_clock::now();
+    request.last_arrival_ = Clock::now();
     if (request.stop_.stop_requested()) {
         request.abort_ = Abort::Cancelled;
         return CURL_WRITEFUNC_ERROR;
@@ -155,9 +199,9 @@ std::size_t Request::on_body(char* data, std::size_t size, std::size_t count, vo
         request.abort_ = Abort::TooLarge;
         return CURL_WRITEFUNC_ERROR;
     }
-    if (!request.length_read_) {
+    if (!request.body_started_) {
         // A declared length (exact unless compressed) spares the copies of growing.
-        request.length_read_ = true;
+        request.body_started_ = true;
         curl_off_t declared = -1;
         curl_easy_getinfo(request.easy_.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
         if (declared > 0) {
@@ -176,31 +220,85 @@ std::size_t Request::on_body(char* data, std::size_t size, std::size_t count, vo
     }
     body.append(data, n);
     request.validator_.feed(std::string_view(data, n));
-    if (request.progress_) {
-        request.progress_(body.size());
-    }
     return n;
 }
 
-// The header lines themselves are not needed, only how much arrives and when.
-std::size_t Request::on_header(char* /*line*/, std::size_t size, std::size_t count, void* user) {
+// The header lines matter only for how much arrives, and for the lengths they declare.
+std::size_t Request::on_header(char* line, std::size_t size, std::size_t count, void* user) {
     auto& request = *static_cast<Request*>(user);
     const std::size_t n = size * count;
-    request.last_byte_ = std::chrono::steady_clock::now();
+    request.last_arrival_ = Clock::now();
     request.header_bytes_ += n;
     if (request.header_bytes_ > kMaxHeaderBytes) {
         request.abort_ = Abort::HeadersTooLong;
         return 0;
     }
+    if (!request.lengths_agree(std::string_view(line, n))) {
+        request.abort_ = Abort::ConflictingLengths;
+        return 0;
+    }
     return n;
+}
+
+// Two Content-Length values that differ leave the document's end unknown: libcurl would take
+// the last one and cut the page short, so the response is refused, as browsers refuse it.
+bool Request::lengths_agree(std::string_view line) {
+    if (line.starts_with("HTTP/")) {
+        declared_length_.reset();  // a new response: after a redirect, or 100 Continue
+        return true;
+    }
+    constexpr std::string_view kName = "content-length:";
+    if (!ascii::starts_with_ignoring_case(line, kName)) {
+        return true;
+    }
+    std::string_view values = line.substr(kName.size());
+    while (!values.empty()) {
+        const std::size_t comma = values.find(',');
+        std::string_view value = values.substr(0, comma);
+        values = comma == std::string_view::npos ? std::string_view() : values.substr(comma + 1);
+        while (!value.empty() && ascii::is_whitespace(value.front())) {
+            value.remove_prefix(1);
+        }
+        while (!value.empty() && ascii::is_whitespace(value.back())) {
+            value.remove_suffix(1);
+        }
+        if (!declared_length_) {
+            declared_length_ = std::string(value);
+        } else if (*declared_length_ != value) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The socket woke the wait: what waits on it for libcurl is new, unless it waited already.
+void Request::note_unread(CURLM* multi) {
+    last_arrival_ = Clock::now();
+    const std::size_t unread = unread_bytes(multi);
+    raw_seen_ += unread - std::min(unread, left_unread_);
+}
+
+// What has arrived so far, counted in raw bytes off the wire (compressed, headers included),
+// restarts the silence clock and goes to the progress callback.
+void Request::count_arrivals() {
+    const auto now = Clock::now();
+    curl_off_t body_raw = 0;
+    curl_easy_getinfo(easy_.get(), CURLINFO_SIZE_DOWNLOAD_T, &body_raw);
+    const std::size_t counted =
+        header_bytes_ + static_cast<std::size_t>(std::max<curl_off_t>(body_raw, 0));
+    const std::size_t received = std::max(raw_seen_, counted);
+    if (received > received_) {
+        received_ = received;
+        last_arrival_ = now;
+        if (progress_) {
+            progress_(received_);
+        }
+    }
 }
 
 CURLcode Request::drive(CURLM* multi) {
     CURL* e = easy_.get();
-    if (curl_multi_add_handle(multi, e) != CURLM_OK) {
-        throw TransferError(CURLE_FAILED_INIT, describe_curl_error(CURLE_FAILED_INIT),
-                            "curl_multi_add_handle failed");
-    }
+    check_multi(curl_multi_add_handle(multi, e), "curl_multi_add_handle");
     struct Detach {
         CURLM* multi;
         CURL* easy;
@@ -209,11 +307,9 @@ CURLcode Request::drive(CURLM* multi) {
 
     for (;;) {
         int running = 0;
-        const CURLMcode code = curl_multi_perform(multi, &running);
-        if (code != CURLM_OK) {
-            throw TransferError(CURLE_FAILED_INIT, curl_multi_strerror(code),
-                                std::string("curl_multi_perform: ") + curl_multi_strerror(code));
-        }
+        check_multi(curl_multi_perform(multi, &running), "curl_multi_perform");
+        count_arrivals();
+        left_unread_ = unread_bytes(multi);
         if (running == 0) {
             CURLcode result = CURLE_OK;
             int queued = 0;
@@ -228,14 +324,18 @@ CURLcode Request::drive(CURLM* multi) {
         if (stop_.stop_requested()) {
             throw TransferCancelled();
         }
-        if (std::chrono::steady_clock::now() - last_byte_ > options_.idle_timeout) {
+        if (Clock::now() - last_arrival_ > options_.idle_timeout) {
             throw TransferError(
                 CURLE_OPERATION_TIMEDOUT, "服务器响应超时（长时间没有收到数据）",
                 "no data for " + std::to_string(options_.idle_timeout.count()) + " ms");
         }
-        // Waits for the socket, curl's own timers, a wakeup from cancel(), or at most this
-        // long, so the idle clock is looked at regularly.
-        curl_multi_poll(multi, nullptr, 0, 200, nullptr);
+        // Waits for the socket, libcurl's own timers, a wake-up from cancel(), or at most
+        // kPollMs.
+        int events = 0;
+        check_multi(curl_multi_poll(multi, nullptr, 0, kPollMs, &events), "curl_multi_poll");
+        if (events > 0) {
+            note_unread(multi);
+        }
     }
 }
 
@@ -251,6 +351,9 @@ FetchedDocument Request::outcome(CURLcode result) {
             throw TransferError(
                 CURLE_RECV_ERROR, std::string(kHeadersTooLong),
                 "response headers longer than " + std::to_string(kMaxHeaderBytes) + " bytes");
+        case Abort::ConflictingLengths:
+            throw TransferError(CURLE_WEIRD_SERVER_REPLY, std::string(kConflictingLengths),
+                                "Content-Length headers that disagree");
         case Abort::None:
             break;
     }
@@ -261,8 +364,11 @@ FetchedDocument Request::outcome(CURLcode result) {
         "libcurl " + std::to_string(result) + ": " +
         (error_buffer_[0] != '\0' ? error_buffer_ : curl_easy_strerror(result));
     if (result == CURLE_HTTP_RETURNED_ERROR || (result == CURLE_OK && status >= 400)) {
+        const char* effective = nullptr;
+        curl_easy_getinfo(e, CURLINFO_EFFECTIVE_URL, &effective);
         throw TransferError(static_cast<int>(status), describe_http_status(status),
-                            "HTTP status " + std::to_string(status) + " from " + url_);
+                            "HTTP status " + std::to_string(status) + " from " +
+                                url_without_userinfo(effective != nullptr ? effective : url_));
     }
     switch (result) {
         case CURLE_OK:
@@ -277,11 +383,12 @@ FetchedDocument Request::outcome(CURLcode result) {
                 result, status == 0 ? std::string(kNotHttpReply) : describe_curl_error(result),
                 detail);
         case CURLE_OUT_OF_MEMORY:
-            // libcurl keeps a single header line to 100 KB and reports a longer one this way.
-            throw TransferError(
-                result,
-                header_bytes_ > 0 ? std::string(kHeadersTooLong) : describe_curl_error(result),
-                detail);
+            // libcurl keeps an unfinished header line, the status line too, to 100 KB, and
+            // reports a longer one this way.
+            throw TransferError(result,
+                                received_ > 0 && !body_started_ ? std::string(kHeadersTooLong)
+                                                                : describe_curl_error(result),
+                                detail);
         default:
             throw TransferError(result, describe_curl_error(result), detail);
     }
@@ -297,37 +404,30 @@ FetchedDocument Request::outcome(CURLcode result) {
 
 }  // namespace
 
-struct CurlTransfer::MultiHandle {
-    MultiHandle() : handle(curl_multi_init()) {
-        if (handle == nullptr) {
-            throw std::runtime_error("curl_multi_init failed");
-        }
-    }
-    ~MultiHandle() { curl_multi_cleanup(handle); }
-    MultiHandle(const MultiHandle&) = delete;
-    MultiHandle& operator=(const MultiHandle&) = delete;
-    CURLM* handle;
-};
-
 void CurlTransfer::global_init() {
     static std::once_flag once;
     std::call_once(once, [] {
-        if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
-            throw std::runtime_error("curl_global_init failed");
+        const CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
+        if (code != CURLE_OK) {
+            throw TransferError(code, describe_curl_error(CURLE_FAILED_INIT),
+                                "curl_global_init failed");
         }
     });
 }
 
 CurlTransfer::CurlTransfer(TransferOptions options) : options_(std::move(options)) {
     global_init();
-    multi_ = std::make_unique<MultiHandle>();
+    multi_.reset(curl_multi_init());
+    if (!multi_) {
+        throw TransferError(CURLE_FAILED_INIT, describe_curl_error(CURLE_FAILED_INIT),
+                            "curl_multi_init failed");
+    }
 }
 
 CurlTransfer::~CurlTransfer() = default;
 
-void CurlTransfer::set_protocol(Protocol protocol) {
-    protocol_ = protocol;
-}
+// Only HTTP and HTTPS are ever fetched, whatever is selected.
+void CurlTransfer::set_protocol(Protocol /*protocol*/) {}
 
 void CurlTransfer::set_progress_callback(ProgressCallback callback) {
     progress_ = std::move(callback);
@@ -335,7 +435,7 @@ void CurlTransfer::set_progress_callback(ProgressCallback callback) {
 
 void CurlTransfer::cancel() {
     stop_.request_stop();
-    curl_multi_wakeup(multi_->handle);
+    curl_multi_wakeup(multi_.get());
 }
 
 void CurlTransfer::reset_cancel() {
@@ -343,11 +443,14 @@ void CurlTransfer::reset_cancel() {
 }
 
 std::string CurlTransfer::open_url(const std::string& address) {
+    return open_page(address).text;
+}
+
+DecodedPage CurlTransfer::open_page(const std::string& address) {
     const std::stop_token stop = stop_.get_token();
-    FetchedDocument document = fetch(address);
-    std::string text = decode_html_bytes(std::move(document.body), document.content_type,
-                                         document.body_is_valid_utf8, stop)
-                           .text;
+    FetchedDocument document = fetch(address, stop);
+    DecodedPage page = decode_html_bytes(std::move(document.body), document.content_type,
+                                         document.body_is_valid_utf8, stop);
     // A cancel that came after the last byte still counts.
     if (stop.stop_requested()) {
         throw TransferCancelled();
@@ -355,16 +458,15 @@ std::string CurlTransfer::open_url(const std::string& address) {
     if (options_.before_delivery) {
         options_.before_delivery();
     }
-    return text;
+    return page;
 }
 
-FetchedDocument CurlTransfer::fetch(const std::string& address) {
-    std::stop_token stop = stop_.get_token();
+FetchedDocument CurlTransfer::fetch(const std::string& address, const std::stop_token& stop) {
     if (stop.stop_requested()) {
         throw TransferCancelled();
     }
-    Request request(normalize_address(address), options_, std::move(stop), progress_);
-    return request.outcome(request.drive(multi_->handle));
+    Request request(normalize_address(address), options_, stop, progress_);
+    return request.outcome(request.drive(multi_.get()));
 }
 
 }  // namespace marlowin

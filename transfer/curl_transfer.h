@@ -1,9 +1,12 @@
 #pragma once
 
-#include <memory>
+#include <curl/curl.h>
+
 #include <stop_token>
 #include <string>
 
+#include "transfer/c_handle.h"
+#include "transfer/html_decoding.h"
 #include "transfer/page_fetcher.h"
 
 namespace marlowin {
@@ -17,11 +20,12 @@ struct FetchedDocument {
 
 /**
  * The HTTP(S) client behind the retrieve action, over libcurl: redirects with cookies kept for
- * the one transfer, compressed responses, proxies from the environment, certificates always
- * verified, and browser-grade decoding of the page into UTF-8.
+ * the one transfer and no Referer, compressed responses, proxies from the environment,
+ * certificates always verified, and browser-grade decoding of the page into UTF-8.
  *
  * open_url() blocks; it may run on any one thread at a time. cancel() may be called from any
- * other thread and stops a transfer at once, also while its page is being decoded.
+ * other thread and stops a transfer at once, in whatever phase it is: name lookup, connection,
+ * transfer, or the scans and decoding of its page.
  */
 class CurlTransfer final : public PageFetcher {
 public:
@@ -30,7 +34,8 @@ public:
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
-    /// Sets libcurl up for the whole process; call once before any other thread starts.
+    /// Sets libcurl up for the whole process; the constructor calls it, and so may a program
+    /// that wants it done at a time of its choosing.
     static void global_init();
 
     void set_protocol(Protocol protocol) override;
@@ -38,21 +43,20 @@ public:
     /// Fetches and decodes. Throws TransferError on failure, TransferCancelled after cancel().
     [[nodiscard]] std::string open_url(const std::string& address) override;
 
-    /// Fetches without decoding; the same errors as open_url().
-    [[nodiscard]] FetchedDocument fetch(const std::string& address);
+    /// The same, also saying which encoding was read and what decided it.
+    [[nodiscard]] DecodedPage open_page(const std::string& address);
 
     void set_progress_callback(ProgressCallback callback) override;
     void cancel() override;
     void reset_cancel() override;
 
 private:
-    struct MultiHandle;
+    [[nodiscard]] FetchedDocument fetch(const std::string& address, const std::stop_token& stop);
 
     TransferOptions options_;
-    Protocol protocol_ = Protocol::Http;
     ProgressCallback progress_;
     std::stop_source stop_;
-    std::unique_ptr<MultiHandle> multi_;
+    CHandle<CURLM, curl_multi_cleanup> multi_;  // made once libcurl is set up
 };
 
 }  // namespace marlowin

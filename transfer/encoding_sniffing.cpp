@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "transfer/ascii.h"
+#include "workflow/transfer_error.h"
 
 namespace marlowin {
 
@@ -13,7 +14,6 @@ namespace {
 
 using ascii::is_alpha;
 using ascii::starts_with_ignoring_case;
-using ascii::to_lower;
 constexpr auto is_space = ascii::is_whitespace;
 
 constexpr std::size_t kPrescanLength = 1024;
@@ -63,10 +63,15 @@ const Encoding* charset_from_meta_content(std::string_view content) {
     }
 }
 
+// An attribute as it stands in the bytes; names and values compare ignoring ASCII case.
 struct Attribute {
-    std::string name;
-    std::string value;
+    std::string_view name;
+    std::string_view value;
 };
+
+bool equals_ignoring_case(std::string_view text, std::string_view lower) {
+    return text.size() == lower.size() && starts_with_ignoring_case(text, lower);
+}
 
 // Where a scan for <meta> declarations looks.
 enum class Reach {
@@ -78,16 +83,22 @@ enum class Reach {
 constexpr std::array<std::string_view, 5> kRawTextElements = {"script", "style", "textarea",
                                                               "title", "xmp"};
 
-// Walks the bytes from one '<' to the next; running past the end of what it may read
-// abandons the scan, as browsers do.
+// A stop request is looked at each time the scan has gone this much further.
+constexpr std::size_t kStopCheckBytes = std::size_t{1} << 16;
+
+// Walks the bytes from one '<' to the next, each byte looked at a bounded number of times
+// whatever the page holds; running past the end of what it may read abandons the scan, as
+// browsers do.
 class MetaScanner {
 public:
-    MetaScanner(std::string_view bytes, Reach reach)
+    MetaScanner(std::string_view bytes, Reach reach, std::stop_token stop)
         : bytes_(reach == Reach::FirstKilobyte ? bytes.substr(0, kPrescanLength) : bytes),
-          reach_(reach) {}
+          reach_(reach),
+          stop_(std::move(stop)) {}
 
     const Encoding* run() {
         for (pos_ = bytes_.find('<'); pos_ < bytes_.size(); pos_ = bytes_.find('<', pos_ + 1)) {
+            check_stop(pos_);
             const std::string_view here = bytes_.substr(pos_);
             if (here.starts_with("<!--")) {
                 // The "--" of "-->" may be those of "<!--" itself.
@@ -116,7 +127,8 @@ public:
                 }
                 const std::string_view name = bytes_.substr(name_at, pos_ - name_at);
                 bool ran_out = false;
-                while (next_attribute(ignored_, ran_out)) {
+                Attribute ignored;
+                while (next_attribute(ignored, ran_out)) {
                 }
                 if (ran_out || (reach_ == Reach::Document && !skip_raw_text(name))) {
                     return nullptr;
@@ -133,20 +145,27 @@ public:
     }
 
 private:
+    void check_stop(std::size_t at) {
+        if (at >= next_check_) {
+            if (stop_.stop_requested()) {
+                throw TransferCancelled();
+            }
+            next_check_ = at + kStopCheckBytes;
+        }
+    }
+
     // After the start tag of a raw text element, moves to just before its end tag; false when
     // the document ends first.
     bool skip_raw_text(std::string_view tag_name) {
-        const auto is_named = [](std::string_view name, std::string_view lower) {
-            return name.size() == lower.size() && starts_with_ignoring_case(name, lower);
-        };
-        const auto raw =
-            std::find_if(kRawTextElements.begin(), kRawTextElements.end(),
-                         [&](std::string_view element) { return is_named(tag_name, element); });
+        const auto raw = std::find_if(
+            kRawTextElements.begin(), kRawTextElements.end(),
+            [&](std::string_view element) { return equals_ignoring_case(tag_name, element); });
         if (raw == kRawTextElements.end()) {
             return true;
         }
         for (std::size_t at = bytes_.find("</", pos_); at != std::string_view::npos;
              at = bytes_.find("</", at + 2)) {
+            check_stop(at);
             const std::string_view after = bytes_.substr(at + 2);
             if (after.size() > raw->size() && starts_with_ignoring_case(after, *raw) &&
                 (is_space(after[raw->size()]) || after[raw->size()] == '/' ||
@@ -158,37 +177,42 @@ private:
         return false;
     }
 
-    std::size_t skip_to_tag_name_end(std::size_t from) const {
+    std::size_t skip_to_tag_name_end(std::size_t from) {
         while (from < bytes_.size() && !is_space(bytes_[from]) && bytes_[from] != '>') {
-            ++from;
+            check_stop(++from);
         }
         return from;
     }
 
-    // The attributes of a <meta>; returns the encoding it declares in a way that counts.
+    // The attributes of a <meta>; returns the encoding it declares in a way that counts. Of a
+    // repeated attribute the first counts; only three names matter, so only those are kept.
     const Encoding* meta_element(bool& ran_out) {
-        std::vector<std::string> seen;
+        bool seen_http_equiv = false;
+        bool seen_content = false;
+        bool seen_charset = false;
         bool got_pragma = false;
         enum class NeedPragma { Unset, Yes, No } need_pragma = NeedPragma::Unset;
         const Encoding* charset = nullptr;
 
         Attribute attribute;
         while (next_attribute(attribute, ran_out)) {
-            if (std::find(seen.begin(), seen.end(), attribute.name) != seen.end()) {
-                continue;
-            }
-            seen.push_back(attribute.name);
-            if (attribute.name == "http-equiv") {
-                got_pragma = got_pragma || attribute.value == "content-type";
-            } else if (attribute.name == "content") {
-                const Encoding* declared = charset_from_meta_content(attribute.value);
-                if (declared != nullptr && charset == nullptr) {
-                    charset = declared;
-                    need_pragma = NeedPragma::Yes;
+            if (equals_ignoring_case(attribute.name, "http-equiv")) {
+                if (!std::exchange(seen_http_equiv, true)) {
+                    got_pragma = equals_ignoring_case(attribute.value, "content-type");
                 }
-            } else if (attribute.name == "charset") {
-                charset = encoding_for_label(attribute.value);
-                need_pragma = NeedPragma::No;
+            } else if (equals_ignoring_case(attribute.name, "content")) {
+                if (!std::exchange(seen_content, true)) {
+                    const Encoding* declared = charset_from_meta_content(attribute.value);
+                    if (declared != nullptr && charset == nullptr) {
+                        charset = declared;
+                        need_pragma = NeedPragma::Yes;
+                    }
+                }
+            } else if (equals_ignoring_case(attribute.name, "charset")) {
+                if (!std::exchange(seen_charset, true)) {
+                    charset = encoding_for_label(attribute.value);
+                    need_pragma = NeedPragma::No;
+                }
             }
         }
         if (ran_out || need_pragma == NeedPragma::Unset || charset == nullptr ||
@@ -199,46 +223,41 @@ private:
     }
 
     // Reads one attribute at pos_. False at the end of the tag, or when the window ran out
-    // (then ran_out is set). Names and values are lower-cased, as the prescan compares them.
+    // (then ran_out is set).
     bool next_attribute(Attribute& out, bool& ran_out) {
-        out.name.clear();
-        out.value.clear();
-        const auto at_end = [&] {
+        out = {};
+        while (pos_ < bytes_.size() && (is_space(bytes_[pos_]) || bytes_[pos_] == '/')) {
+            check_stop(++pos_);
+        }
+        if (pos_ >= bytes_.size()) {
+            ran_out = true;
+            return false;
+        }
+        if (bytes_[pos_] == '>') {
+            return false;
+        }
+        // The name; its first byte belongs to it even when it is '='.
+        const std::size_t name_at = pos_;
+        for (++pos_;; check_stop(++pos_)) {
             if (pos_ >= bytes_.size()) {
                 ran_out = true;
-                return true;
-            }
-            return false;
-        };
-        while (!at_end() && (is_space(bytes_[pos_]) || bytes_[pos_] == '/')) {
-            ++pos_;
-        }
-        if (at_end() || bytes_[pos_] == '>') {
-            return false;
-        }
-        // The name.
-        for (;; ++pos_) {
-            if (at_end()) {
                 return false;
             }
             const char c = bytes_[pos_];
-            if (c == '=' && !out.name.empty()) {
-                ++pos_;
-                return read_value(out, ran_out);
-            }
-            if (is_space(c)) {
+            if (c == '=' || is_space(c) || c == '/' || c == '>') {
                 break;
             }
-            if (c == '/' || c == '>') {
-                return true;
-            }
-            out.name += to_lower(c);
+        }
+        out.name = bytes_.substr(name_at, pos_ - name_at);
+        if (bytes_[pos_] == '/' || bytes_[pos_] == '>') {
+            return true;
         }
         // Spaces between the name and a possible '='.
-        while (!at_end() && is_space(bytes_[pos_])) {
-            ++pos_;
+        while (pos_ < bytes_.size() && is_space(bytes_[pos_])) {
+            check_stop(++pos_);
         }
-        if (at_end()) {
+        if (pos_ >= bytes_.size()) {
+            ran_out = true;
             return false;
         }
         if (bytes_[pos_] != '=') {
@@ -249,51 +268,45 @@ private:
     }
 
     bool read_value(Attribute& out, bool& ran_out) {
-        const auto at_end = [&] {
-            if (pos_ >= bytes_.size()) {
-                ran_out = true;
-                return true;
-            }
-            return false;
-        };
-        while (!at_end() && is_space(bytes_[pos_])) {
-            ++pos_;
+        while (pos_ < bytes_.size() && is_space(bytes_[pos_])) {
+            check_stop(++pos_);
         }
-        if (at_end()) {
+        if (pos_ >= bytes_.size()) {
+            ran_out = true;
             return false;
         }
         const char first = bytes_[pos_];
         if (first == '"' || first == '\'') {
-            for (++pos_;; ++pos_) {
-                if (at_end()) {
-                    return false;
-                }
-                if (bytes_[pos_] == first) {
-                    ++pos_;
-                    return true;
-                }
-                out.value += to_lower(bytes_[pos_]);
+            const std::size_t close = bytes_.find(first, pos_ + 1);
+            if (close == std::string_view::npos) {
+                ran_out = true;
+                return false;
             }
+            out.value = bytes_.substr(pos_ + 1, close - pos_ - 1);
+            pos_ = close + 1;
+            return true;
         }
         if (first == '>') {
             return true;
         }
-        for (;; ++pos_) {
-            if (at_end()) {
+        const std::size_t value_at = pos_;
+        for (;; check_stop(++pos_)) {
+            if (pos_ >= bytes_.size()) {
+                ran_out = true;
                 return false;
             }
-            const char c = bytes_[pos_];
-            if (is_space(c) || c == '>') {
+            if (is_space(bytes_[pos_]) || bytes_[pos_] == '>') {
+                out.value = bytes_.substr(value_at, pos_ - value_at);
                 return true;
             }
-            out.value += to_lower(c);
         }
     }
 
     std::string_view bytes_;
     Reach reach_;
+    std::stop_token stop_;
     std::size_t pos_ = 0;
-    Attribute ignored_;  // the attributes of other tags, read only to get past them
+    std::size_t next_check_ = 0;
 };
 
 }  // namespace
@@ -322,7 +335,7 @@ const Encoding* charset_from_content_type(std::string_view content_type) {
         }
         std::string name;
         while (pos < content_type.size() && content_type[pos] != ';' && content_type[pos] != '=') {
-            name += to_lower(content_type[pos++]);
+            name += ascii::to_lower(content_type[pos++]);
         }
         if (pos >= content_type.size()) {
             return nullptr;
@@ -357,11 +370,47 @@ const Encoding* charset_from_content_type(std::string_view content_type) {
 }
 
 const Encoding* prescan_for_meta_charset(std::string_view bytes) {
-    return MetaScanner(bytes, Reach::FirstKilobyte).run();
+    return MetaScanner(bytes, Reach::FirstKilobyte, {}).run();
 }
 
-const Encoding* late_meta_charset(std::string_view bytes) {
-    return MetaScanner(bytes, Reach::Document).run();
+const Encoding* late_meta_charset(std::string_view bytes, const std::stop_token& stop) {
+    return MetaScanner(bytes, Reach::Document, stop).run();
+}
+
+const Encoding* xml_declaration_charset(std::string_view bytes) {
+    if (!bytes.starts_with("<?xml") || bytes.size() < 6 || !is_space(bytes[5])) {
+        return nullptr;
+    }
+    const std::string_view head = bytes.substr(0, kPrescanLength);
+    const std::size_t end = head.find("?>");
+    if (end == std::string_view::npos) {
+        return nullptr;
+    }
+    const std::string_view declaration = head.substr(6, end - 6);
+    for (std::size_t at = declaration.find("encoding"); at != std::string_view::npos;
+         at = declaration.find("encoding", at + 1)) {
+        std::size_t pos = at + 8;
+        while (pos < declaration.size() && is_space(declaration[pos])) {
+            ++pos;
+        }
+        if (pos >= declaration.size() || declaration[pos] != '=') {
+            continue;
+        }
+        ++pos;
+        while (pos < declaration.size() && is_space(declaration[pos])) {
+            ++pos;
+        }
+        if (pos >= declaration.size() || (declaration[pos] != '"' && declaration[pos] != '\'')) {
+            return nullptr;
+        }
+        const std::size_t close = declaration.find(declaration[pos], pos + 1);
+        if (close == std::string_view::npos) {
+            return nullptr;
+        }
+        const Encoding* named = encoding_for_label(declaration.substr(pos + 1, close - pos - 1));
+        return named != nullptr ? &encoding(named->declared_as) : nullptr;
+    }
+    return nullptr;
 }
 
 }  // namespace marlowin

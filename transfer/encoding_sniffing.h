@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <stop_token>
 #include <string_view>
 
 #include "transfer/encodings.h"
@@ -28,7 +29,14 @@ struct ByteOrderMark {
 /// The first <meta> declaration anywhere in the document, found as the parser's "change the
 /// encoding" step would meet it: comments and other tags are skipped as in the prescan, and
 /// so are the contents of script, style, textarea, title and xmp. A scan at memchr-like speed
-/// from one '<' to the next; nullptr when there is none.
-[[nodiscard]] const Encoding* late_meta_charset(std::string_view bytes);
+/// from one '<' to the next, linear in the length of the page whatever it holds; nullptr when
+/// there is none. Throws TransferCancelled once @p stop is requested.
+[[nodiscard]] const Encoding* late_meta_charset(std::string_view bytes,
+                                                const std::stop_token& stop = {});
+
+/// The encoding an XML declaration at the very start names (<?xml version="1.0"
+/// encoding="euc-kr"?>), with the prescan's reading of UTF-16 and x-user-defined; nullptr
+/// without one.
+[[nodiscard]] const Encoding* xml_declaration_charset(std::string_view bytes);
 
 }  // namespace marlowin

@@ -12,65 +12,57 @@ namespace {
 
 using Id = EncodingId;
 
-// From the Encoding Standard's encodings.json. GBK and gb18030 share ICU's gb18030 converter,
-// which reads every GBK sequence; ICU's own "gb2312" alias would garble GBK characters outside
-// GB2312. Big5 is the HKSCS superset and EUC-KR is Windows code page 949, as browsers decode
-// them.
-constexpr auto Utf8 = DecoderKind::Utf8;
-constexpr auto Icu = DecoderKind::Icu;
-constexpr auto Iso8859_16 = DecoderKind::Iso8859_16;
-constexpr auto UserDefined = DecoderKind::UserDefined;
-constexpr auto Replacement = DecoderKind::Replacement;
-constexpr auto Unicode = Width::Unicode;
-constexpr auto Multi = Width::MultiByte;
+// From the Encoding Standard's encodings.json. GBK and gb18030 share one decoder, as do
+// ISO-8859-8 and ISO-8859-8-I. Single-byte and CJK indexes are read from the ICU converter named
+// here (index_tables.cpp); ISO-8859-16, which ICU's data lacks, and x-user-defined need none.
 constexpr auto Single = Width::SingleByte;
-constexpr auto Anywhere = PieceStart::Anywhere;
-constexpr auto BelowDigit = PieceStart::BelowDigit;
-constexpr auto Never = PieceStart::Never;
+constexpr auto Multi = Width::MultiByte;
+constexpr auto Unicode = Width::Unicode;
+using K = DecoderKind;
 
 // clang-format off
 constexpr std::array kEncodings = std::to_array<Encoding>({
-    // id             name              decoder      ICU converter                   width    pieces      euro   declared as
-    {Id::Utf8,         "UTF-8",          Utf8,        "UTF-8",                        Unicode, Never,      false, Id::Utf8},
-    {Id::Ibm866,       "IBM866",         Icu,         "ibm-866_P100-1995",            Single,  Anywhere,   false, Id::Ibm866},
-    {Id::Iso8859_2,    "ISO-8859-2",     Icu,         "ISO-8859-2",                   Single,  Anywhere,   false, Id::Iso8859_2},
-    {Id::Iso8859_3,    "ISO-8859-3",     Icu,         "ISO-8859-3",                   Single,  Anywhere,   false, Id::Iso8859_3},
-    {Id::Iso8859_4,    "ISO-8859-4",     Icu,         "ISO-8859-4",                   Single,  Anywhere,   false, Id::Iso8859_4},
-    {Id::Iso8859_5,    "ISO-8859-5",     Icu,         "ISO-8859-5",                   Single,  Anywhere,   false, Id::Iso8859_5},
-    {Id::Iso8859_6,    "ISO-8859-6",     Icu,         "ISO-8859-6",                   Single,  Anywhere,   false, Id::Iso8859_6},
-    {Id::Iso8859_7,    "ISO-8859-7",     Icu,         "ISO-8859-7",                   Single,  Anywhere,   false, Id::Iso8859_7},
-    {Id::Iso8859_8,    "ISO-8859-8",     Icu,         "ISO-8859-8",                   Single,  Anywhere,   false, Id::Iso8859_8},
-    {Id::Iso8859_8I,   "ISO-8859-8-I",   Icu,         "ISO-8859-8",                   Single,  Anywhere,   false, Id::Iso8859_8I},
-    {Id::Iso8859_10,   "ISO-8859-10",    Icu,         "iso-8859_10-1998",             Single,  Anywhere,   false, Id::Iso8859_10},
-    {Id::Iso8859_13,   "ISO-8859-13",    Icu,         "ISO-8859-13",                  Single,  Anywhere,   false, Id::Iso8859_13},
-    {Id::Iso8859_14,   "ISO-8859-14",    Icu,         "iso-8859_14-1998",             Single,  Anywhere,   false, Id::Iso8859_14},
-    {Id::Iso8859_15,   "ISO-8859-15",    Icu,         "ISO-8859-15",                  Single,  Anywhere,   false, Id::Iso8859_15},
-    {Id::Iso8859_16,   "ISO-8859-16",    Iso8859_16,  "",                             Single,  Anywhere,   false, Id::Iso8859_16},
-    {Id::Koi8R,        "KOI8-R",         Icu,         "KOI8-R",                       Single,  Anywhere,   false, Id::Koi8R},
-    {Id::Koi8U,        "KOI8-U",         Icu,         "ibm-1168_P100-2002",           Single,  Anywhere,   false, Id::Koi8U},
-    {Id::Macintosh,    "macintosh",      Icu,         "macos-0_2-10.2",               Single,  Anywhere,   false, Id::Macintosh},
-    {Id::Windows874,   "windows-874",    Icu,         "windows-874-2000",             Single,  Anywhere,   false, Id::Windows874},
-    {Id::Windows1250,  "windows-1250",   Icu,         "ibm-5346_P100-1998",           Single,  Anywhere,   false, Id::Windows1250},
-    {Id::Windows1251,  "windows-1251",   Icu,         "ibm-5347_P100-1998",           Single,  Anywhere,   false, Id::Windows1251},
-    {Id::Windows1252,  "windows-1252",   Icu,         "ibm-5348_P100-1997",           Single,  Anywhere,   false, Id::Windows1252},
-    {Id::Windows1253,  "windows-1253",   Icu,         "ibm-5349_P100-1998",           Single,  Anywhere,   false, Id::Windows1253},
-    {Id::Windows1254,  "windows-1254",   Icu,         "ibm-5350_P100-1998",           Single,  Anywhere,   false, Id::Windows1254},
-    {Id::Windows1255,  "windows-1255",   Icu,         "ibm-9447_P100-2002",           Single,  Anywhere,   false, Id::Windows1255},
-    {Id::Windows1256,  "windows-1256",   Icu,         "ibm-9448_X100-2005",           Single,  Anywhere,   false, Id::Windows1256},
-    {Id::Windows1257,  "windows-1257",   Icu,         "ibm-9449_P100-2002",           Single,  Anywhere,   false, Id::Windows1257},
-    {Id::Windows1258,  "windows-1258",   Icu,         "ibm-5354_P100-1998",           Single,  Anywhere,   false, Id::Windows1258},
-    {Id::XMacCyrillic, "x-mac-cyrillic", Icu,         "macos-7_3-10.2",               Single,  Anywhere,   false, Id::XMacCyrillic},
-    {Id::Gbk,          "GBK",            Icu,         "gb18030",                      Multi,   BelowDigit, true,  Id::Gbk},
-    {Id::Gb18030,      "gb18030",        Icu,         "gb18030",                      Multi,   BelowDigit, true,  Id::Gb18030},
-    {Id::Big5,         "Big5",           Icu,         "ibm-1375_P100-2008",           Multi,   BelowDigit, false, Id::Big5},
-    {Id::EucJp,        "EUC-JP",         Icu,         "euc-jp-2007",                  Multi,   BelowDigit, false, Id::EucJp},
-    {Id::Iso2022Jp,    "ISO-2022-JP",    Icu,         "ISO_2022,locale=ja,version=0", Multi,   Never,      false, Id::Iso2022Jp},
-    {Id::ShiftJis,     "Shift_JIS",      Icu,         "ibm-943_P15A-2003",            Multi,   BelowDigit, false, Id::ShiftJis},
-    {Id::EucKr,        "EUC-KR",         Icu,         "windows-949-2000",             Multi,   BelowDigit, false, Id::EucKr},
-    {Id::Replacement,  "replacement",    Replacement, "",                             Single,  Anywhere,   false, Id::Replacement},
-    {Id::Utf16Be,      "UTF-16BE",       Icu,         "UTF-16BE",                     Unicode, Never,      false, Id::Utf8},
-    {Id::Utf16Le,      "UTF-16LE",       Icu,         "UTF-16LE",                     Unicode, Never,      false, Id::Utf8},
-    {Id::XUserDefined, "x-user-defined", UserDefined, "",                             Single,  Anywhere,   false, Id::Windows1252},
+    // id             name              decoder           ICU converter                   width    declared as
+    {Id::Utf8,         "UTF-8",          K::Utf8,          "UTF-8",                        Unicode, Id::Utf8},
+    {Id::Ibm866,       "IBM866",         K::SingleByte,    "ibm-866_P100-1995",            Single,  Id::Ibm866},
+    {Id::Iso8859_2,    "ISO-8859-2",     K::SingleByte,    "ISO-8859-2",                   Single,  Id::Iso8859_2},
+    {Id::Iso8859_3,    "ISO-8859-3",     K::SingleByte,    "ISO-8859-3",                   Single,  Id::Iso8859_3},
+    {Id::Iso8859_4,    "ISO-8859-4",     K::SingleByte,    "ISO-8859-4",                   Single,  Id::Iso8859_4},
+    {Id::Iso8859_5,    "ISO-8859-5",     K::SingleByte,    "ISO-8859-5",                   Single,  Id::Iso8859_5},
+    {Id::Iso8859_6,    "ISO-8859-6",     K::SingleByte,    "ISO-8859-6",                   Single,  Id::Iso8859_6},
+    {Id::Iso8859_7,    "ISO-8859-7",     K::SingleByte,    "ISO-8859-7",                   Single,  Id::Iso8859_7},
+    {Id::Iso8859_8,    "ISO-8859-8",     K::SingleByte,    "ISO-8859-8",                   Single,  Id::Iso8859_8},
+    {Id::Iso8859_8I,   "ISO-8859-8-I",   K::SingleByte,    "ISO-8859-8",                   Single,  Id::Iso8859_8I},
+    {Id::Iso8859_10,   "ISO-8859-10",    K::SingleByte,    "iso-8859_10-1998",             Single,  Id::Iso8859_10},
+    {Id::Iso8859_13,   "ISO-8859-13",    K::SingleByte,    "ISO-8859-13",                  Single,  Id::Iso8859_13},
+    {Id::Iso8859_14,   "ISO-8859-14",    K::SingleByte,    "iso-8859_14-1998",             Single,  Id::Iso8859_14},
+    {Id::Iso8859_15,   "ISO-8859-15",    K::SingleByte,    "ISO-8859-15",                  Single,  Id::Iso8859_15},
+    {Id::Iso8859_16,   "ISO-8859-16",    K::SingleByte,    "",                             Single,  Id::Iso8859_16},
+    {Id::Koi8R,        "KOI8-R",         K::SingleByte,    "KOI8-R",                       Single,  Id::Koi8R},
+    {Id::Koi8U,        "KOI8-U",         K::SingleByte,    "ibm-1168_P100-2002",           Single,  Id::Koi8U},
+    {Id::Macintosh,    "macintosh",      K::SingleByte,    "macos-0_2-10.2",               Single,  Id::Macintosh},
+    {Id::Windows874,   "windows-874",    K::SingleByte,    "windows-874-2000",             Single,  Id::Windows874},
+    {Id::Windows1250,  "windows-1250",   K::SingleByte,    "ibm-5346_P100-1998",           Single,  Id::Windows1250},
+    {Id::Windows1251,  "windows-1251",   K::SingleByte,    "ibm-5347_P100-1998",           Single,  Id::Windows1251},
+    {Id::Windows1252,  "windows-1252",   K::SingleByte,    "ibm-5348_P100-1997",           Single,  Id::Windows1252},
+    {Id::Windows1253,  "windows-1253",   K::SingleByte,    "ibm-5349_P100-1998",           Single,  Id::Windows1253},
+    {Id::Windows1254,  "windows-1254",   K::SingleByte,    "ibm-5350_P100-1998",           Single,  Id::Windows1254},
+    {Id::Windows1255,  "windows-1255",   K::SingleByte,    "ibm-9447_P100-2002",           Single,  Id::Windows1255},
+    {Id::Windows1256,  "windows-1256",   K::SingleByte,    "ibm-9448_X100-2005",           Single,  Id::Windows1256},
+    {Id::Windows1257,  "windows-1257",   K::SingleByte,    "ibm-9449_P100-2002",           Single,  Id::Windows1257},
+    {Id::Windows1258,  "windows-1258",   K::SingleByte,    "ibm-5354_P100-1998",           Single,  Id::Windows1258},
+    {Id::XMacCyrillic, "x-mac-cyrillic", K::SingleByte,    "macos-7_3-10.2",               Single,  Id::XMacCyrillic},
+    {Id::Gbk,          "GBK",            K::Gb18030,       "gb18030",                      Multi,   Id::Gbk},
+    {Id::Gb18030,      "gb18030",        K::Gb18030,       "gb18030",                      Multi,   Id::Gb18030},
+    {Id::Big5,         "Big5",           K::Big5,          "ibm-1375_P100-2008",           Multi,   Id::Big5},
+    {Id::EucJp,        "EUC-JP",         K::EucJp,         "euc-jp-2007",                  Multi,   Id::EucJp},
+    {Id::Iso2022Jp,    "ISO-2022-JP",    K::Icu,           "ISO_2022,locale=ja,version=0", Multi,   Id::Iso2022Jp},
+    {Id::ShiftJis,     "Shift_JIS",      K::ShiftJis,      "ibm-943_P15A-2003",            Multi,   Id::ShiftJis},
+    {Id::EucKr,        "EUC-KR",         K::EucKr,         "windows-949-2000",             Multi,   Id::EucKr},
+    {Id::Replacement,  "replacement",    K::Replacement,   "",                             Single,  Id::Replacement},
+    {Id::Utf16Be,      "UTF-16BE",       K::Icu,           "UTF-16BE",                     Unicode, Id::Utf8},
+    {Id::Utf16Le,      "UTF-16LE",       K::Icu,           "UTF-16LE",                     Unicode, Id::Utf8},
+    {Id::XUserDefined, "x-user-defined", K::UserDefined,   "",                             Single,  Id::Windows1252},
 });
 // clang-format on
 
@@ -330,7 +322,7 @@ const Encoding& encoding(EncodingId id) {
     return kEncodings[static_cast<std::size_t>(id)];
 }
 
-std::span<const Encoding> all_encodings() {
+std::span<const Encoding, kEncodingCount> all_encodings() {
     return kEncodings;
 }
 

@@ -50,12 +50,19 @@ enum class EncodingId : std::uint8_t {
     XUserDefined,
 };
 
-/// How an encoding's bytes become text.
+inline constexpr std::size_t kEncodingCount = 40;
+
+/// How an encoding's bytes become text: by the Encoding Standard's decoder of that kind.
 enum class DecoderKind {
     Utf8,         ///< validated; malformed sequences become U+FFFD
-    Icu,          ///< an ICU converter, named by Encoding::icu_name
-    Iso8859_16,   ///< a table of our own: ICU's data lacks this one
+    SingleByte,   ///< bytes 0x80-0xFF through the encoding's index
     UserDefined,  ///< x-user-defined: bytes 0x80-0xFF to U+F780-U+F7FF
+    Gb18030,      ///< GBK and gb18030
+    Big5,
+    EucJp,
+    ShiftJis,
+    EucKr,
+    Icu,          ///< ISO-2022-JP and UTF-16: ICU's converter, named by Encoding::icu_name
     Replacement,  ///< any input becomes one U+FFFD (encodings browsers refuse to decode)
 };
 
@@ -66,22 +73,13 @@ enum class Width {
     SingleByte,  ///< everything else
 };
 
-/// Where a piece of a long text may start when it is decoded in pieces on several threads.
-enum class PieceStart {
-    Anywhere,    ///< at any byte (single-byte encodings)
-    BelowDigit,  ///< at a byte below 0x30, which is never inside a longer sequence
-    Never,       ///< stateful, or decoded otherwise: always whole
-};
-
 /// An encoding and the facts about it that decoding needs.
 struct Encoding {
     EncodingId id;
     std::string_view name;  ///< canonical, e.g. "GBK", "windows-1252"
     DecoderKind kind;
-    std::string_view icu_name;  ///< for DecoderKind::Icu, and malformed UTF-8
+    std::string_view icu_name;  ///< the ICU converter its index is read from, or that decodes it
     Width width;
-    PieceStart piece_start;
-    bool euro_for_0x80;      ///< a lone byte 0x80 reads as the euro sign, as browsers read GBK
     EncodingId declared_as;  ///< what a <meta> naming it means: UTF-16 is read as UTF-8 there
 };
 
@@ -89,7 +87,7 @@ struct Encoding {
 [[nodiscard]] const Encoding& encoding(EncodingId id);
 
 /// Every encoding, in the order of EncodingId.
-[[nodiscard]] std::span<const Encoding> all_encodings();
+[[nodiscard]] std::span<const Encoding, kEncodingCount> all_encodings();
 
 /// The encoding a label names, or nullptr for an unknown label. Labels match ignoring ASCII
 /// case and surrounding ASCII whitespace, e.g. " GB2312 " names GBK and "latin1" windows-1252.

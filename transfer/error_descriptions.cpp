@@ -45,8 +45,16 @@ std::string describe_curl_error(CURLcode code) {
             return std::string(kNotHttpReply);
         case CURLE_OUT_OF_MEMORY:
             return "内存不足";
+        case CURLE_FAILED_INIT:
+            return "网络组件初始化失败";
+        case CURLE_ABORTED_BY_CALLBACK:
+        case CURLE_WRITE_ERROR:
+            return "传输被中止";
+        case CURLE_LOGIN_DENIED:
+        case CURLE_REMOTE_ACCESS_DENIED:
+            return "服务器拒绝了登录";
         default:
-            return curl_easy_strerror(code);
+            return "网络传输出错";
     }
 }
 

@@ -7,11 +7,14 @@
 
 namespace marlowin {
 
-/// The description of a reply that is not HTTP at all.
+/// The descriptions of failures that libcurl has no code of its own for.
 inline constexpr std::string_view kNotHttpReply = "服务器的回应不是有效的 HTTP";
+inline constexpr std::string_view kHeadersTooLong = "服务器发送的响应头过长，已停止接收";
+inline constexpr std::string_view kConflictingLengths = "服务器声明的内容长度前后矛盾，已拒绝接收";
+inline constexpr std::string_view kCannotDecode = "无法把网页的字节转换为文字";
 
-/// A Chinese description of a libcurl failure for the person, e.g. "无法连接到服务器".
-/// Codes without a description of ours get libcurl's own (English) text.
+/// A Chinese description of a libcurl failure for the person, e.g. "无法连接到服务器"; every
+/// code has one, so libcurl's English texts go into the details only.
 [[nodiscard]] std::string describe_curl_error(CURLcode code);
 
 /// A Chinese description of an HTTP status of 400 or above, e.g. "服务器返回 404（未找到）".

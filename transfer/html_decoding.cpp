@@ -1,6 +1,7 @@
 #include "transfer/html_decoding.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "transfer/charset_detector.h"
 #include "transfer/encoding_sniffing.h"
@@ -21,6 +22,8 @@ public:
     PageDecoding(std::string&& bytes, std::optional<bool> valid_utf8, const std::stop_token& stop)
         : bytes_(std::move(bytes)), valid_utf8_(valid_utf8), stop_(stop) {}
 
+    // The page read in @p encoding; the bytes are given up on the way, to keep the memory
+    // a page costs to its bytes and its text.
     DecodedPage in(const Encoding& encoding, EncodingSource source) {
         if (encoding.kind == DecoderKind::Utf8 && valid_utf8_.value_or(false)) {
             return {std::move(bytes_), &encoding, source};
@@ -30,7 +33,7 @@ public:
 
     bool valid_utf8() {
         if (!valid_utf8_) {
-            valid_utf8_ = is_valid_utf8(bytes_);
+            valid_utf8_ = is_valid_utf8(bytes_, stop_);
         }
         return *valid_utf8_;
     }
@@ -40,12 +43,15 @@ public:
         return valid_utf8() && std::any_of(bytes_.begin(), bytes_.end(), is_non_ascii);
     }
 
-    // What the page itself declares, early or late.
+    // What the page itself declares: a <meta>, early or late, or its XML declaration.
     std::pair<const Encoding*, EncodingSource> own_declaration() const {
         if (const Encoding* early = prescan_for_meta_charset(bytes_)) {
             return {early, EncodingSource::MetaPrescan};
         }
-        return {late_meta_charset(bytes_), EncodingSource::LateMeta};
+        if (const Encoding* late = late_meta_charset(bytes_, stop_)) {
+            return {late, EncodingSource::LateMeta};
+        }
+        return {xml_declaration_charset(bytes_), EncodingSource::XmlDeclaration};
     }
 
     // The header names UTF-8, but the bytes are not well-formed UTF-8: the page's own
@@ -74,10 +80,7 @@ public:
     // Bytes nothing declares rightly: the detector's multi-byte guess, else GB18030 when it
     // reads them cleanly, else the detector's other guess, else windows-1252.
     DecodedPage guessed() {
-        const Encoding* guess = encoding_for_label(guess_charset(bytes_));
-        if (guess != nullptr && guess->kind == DecoderKind::Replacement) {
-            guess = nullptr;  // never throw a whole page away on a guess
-        }
+        const Encoding* guess = guess_encoding(bytes_, stop_);
         if (guess != nullptr && guess->width != Width::SingleByte) {
             return in(*guess, EncodingSource::Detector);
         }
@@ -88,13 +91,14 @@ public:
         if (as_gb18030.malformed == 0) {
             return {std::move(as_gb18030.text), &gb18030, EncodingSource::Gb18030Check};
         }
+        as_gb18030 = {};
         if (guess != nullptr) {
             return in(*guess, EncodingSource::Detector);
         }
         return in(encoding(EncodingId::Windows1252), EncodingSource::Default);
     }
 
-    std::string& bytes() { return bytes_; }
+    const std::string& bytes() const { return bytes_; }
 
 private:
     std::string bytes_;
@@ -138,8 +142,13 @@ DecodedPage decode_html_bytes(std::string bytes, std::string_view content_type,
     if (page.multi_byte_utf8()) {
         return page.in(utf8, EncodingSource::Utf8Check);
     }
-    if (const Encoding* declared = late_meta_charset(page.bytes())) {
+    if (const Encoding* declared = late_meta_charset(page.bytes(), stop)) {
         return page.in(*declared, EncodingSource::LateMeta);
+    }
+    // An XML declaration holds as a <meta> would, but a UTF-8 one the bytes are not is wrong.
+    if (const Encoding* declared = xml_declaration_charset(page.bytes());
+        declared != nullptr && (declared->id != EncodingId::Utf8 || page.valid_utf8())) {
+        return page.in(*declared, EncodingSource::XmlDeclaration);
     }
     if (page.valid_utf8()) {
         return page.in(utf8, EncodingSource::Utf8Check);

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <stop_token>
-#include <string>
 #include <string_view>
 
 #include "transfer/encodings.h"
@@ -10,14 +9,10 @@
 
 namespace marlowin {
 
-/// Decodes @p bytes with the ICU converter of @p encoding, appending well-formed UTF-8 to
-/// @p out; returns how many malformed or unmapped sequences became U+FFFD. Throws
-/// TransferCancelled once @p stop is requested.
-std::size_t decode_piece_with_icu(const Encoding& encoding, std::string_view bytes,
-                                  std::string& out, const std::stop_token& stop);
-
-/// The same for the whole text: in pieces on several threads when it is long and the build
-/// has that (icu_decoder_threads.cpp), else in one piece (icu_decoder_one_piece.cpp).
+/// Decodes @p bytes with the ICU converter of @p encoding (ISO-2022-JP, UTF-16, and UTF-8
+/// that is not well-formed) into well-formed UTF-8; each malformed or unmapped sequence
+/// becomes U+FFFD and is counted. Throws TransferCancelled once @p stop is requested, and
+/// TransferError when the converter cannot be opened.
 [[nodiscard]] DecodeResult decode_with_icu(const Encoding& encoding, std::string_view bytes,
                                            const std::stop_token& stop);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "transfer/utf8_bulk.h"
+#include "workflow/transfer_error.h"
 
 namespace marlowin {
 
@@ -113,9 +114,16 @@ bool Utf8Validator::accept_continuation(unsigned char b) {
     return true;
 }
 
-bool is_valid_utf8(std::string_view bytes) {
+bool is_valid_utf8(std::string_view bytes, const std::stop_token& stop) {
+    // A megabyte at a time, so that a stop request is seen within a millisecond or so.
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
     Utf8Validator validator;
-    validator.feed(bytes);
+    for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
+        if (stop.stop_requested()) {
+            throw TransferCancelled();
+        }
+        validator.feed(bytes.substr(at, kPiece));
+    }
     return validator.valid();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stop_token>
 #include <string_view>
 
 namespace marlowin {
@@ -25,7 +26,8 @@ private:
     unsigned char upper_ = 0xBF;
 };
 
-/// Whether @p bytes are well-formed UTF-8 as a whole.
-[[nodiscard]] bool is_valid_utf8(std::string_view bytes);
+/// Whether @p bytes are well-formed UTF-8 as a whole. Throws TransferCancelled once @p stop
+/// is requested.
+[[nodiscard]] bool is_valid_utf8(std::string_view bytes, const std::stop_token& stop = {});
 
 }  // namespace marlowin

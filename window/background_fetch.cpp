@@ -3,8 +3,13 @@
 #include <QApplication>
 #include <QLocale>
 #include <QProgressDialog>
+#include <QPromise>
+#include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+#include <climits>
+#include <exception>
 #include <utility>
 
 #include "transfer/page_fetcher.h"
@@ -16,30 +21,48 @@ namespace marlowin {
 namespace {
 
 constexpr int kDialogDelayMs = 500;
-constexpr int kProgressIntervalMs = 100;
 
-QString progress_text(std::uint64_t bytes) {
+QString progress_text(int bytes) {
     return QStringLiteral("正在检索…\n已接收 %1 字节")
-        .arg(QLocale(QLocale::Chinese, QLocale::China).toString(static_cast<qulonglong>(bytes)));
+        .arg(QLocale(QLocale::Chinese, QLocale::China).toString(bytes));
+}
+
+// The worker: the document, or the exception that ended the fetch, goes into the promise;
+// the bytes received go out as its progress, which Qt passes on a few times a second at most.
+void fetch_in_worker(QPromise<std::string>& promise, PageFetcher& fetcher,
+                     const std::string& address) {
+    fetcher.set_progress_callback([&promise](std::uint64_t bytes) {
+        promise.setProgressValue(static_cast<int>(std::min<std::uint64_t>(bytes, INT_MAX)));
+    });
+    try {
+        promise.addResult(fetcher.open_url(address));
+    } catch (...) {
+        promise.setException(std::current_exception());
+    }
+    fetcher.set_progress_callback({});
 }
 
 }  // namespace
 
 BackgroundFetch::BackgroundFetch(QWidget& window, std::vector<QWidget*> elements)
     : window_(window), elements_(std::move(elements)) {
+    QObject::connect(&watcher_, &QFutureWatcherBase::progressValueChanged, &watcher_,
+                     [this](int bytes) {
+                         if (progress_) {
+                             progress_->setLabelText(progress_text(bytes));
+                         }
+                     });
     QObject::connect(&watcher_, &QFutureWatcherBase::finished, &watcher_, [this] { ended(); });
-    QObject::connect(&progress_timer_, &QTimer::timeout, &progress_timer_, [this] {
-        if (progress_) {
-            progress_->setLabelText(progress_text(received_.load()));
-        }
-    });
 }
 
 BackgroundFetch::~BackgroundFetch() {
     if (fetcher_ != nullptr) {
         cancel();
-        watcher_.waitForFinished();
-        fetcher_->set_progress_callback({});
+        try {
+            watcher_.waitForFinished();
+        } catch (...) {
+            // Qt rethrows what ended the fetch; nobody is left to hear of it.
+        }
         QApplication::restoreOverrideCursor();
     }
 }
@@ -48,9 +71,7 @@ void BackgroundFetch::start(PageFetcher& fetcher, std::string address, Finished 
     fetcher_ = &fetcher;
     finished_ = std::move(finished);
     cancelled_ = false;
-    received_.store(0);
     fetcher.reset_cancel();
-    fetcher.set_progress_callback([this](std::uint64_t bytes) { received_.store(bytes); });
     set_busy(true);
 
     progress_ = std::make_unique<QProgressDialog>(&window_);
@@ -66,17 +87,11 @@ void BackgroundFetch::start(PageFetcher& fetcher, std::string address, Finished 
     progress_->setValue(0);  // starts the clock that shows the dialog
     QObject::connect(progress_.get(), &QProgressDialog::canceled, progress_.get(),
                      [this] { cancel(); });
-    progress_timer_.start(kProgressIntervalMs);
 
-    watcher_.setFuture(QtConcurrent::run([&fetcher, address = std::move(address)] {
-        FetchOutcome outcome;
-        try {
-            outcome.document = fetcher.open_url(address);
-        } catch (...) {
-            outcome.failure = std::current_exception();
-        }
-        return outcome;
-    }));
+    watcher_.setFuture(
+        QtConcurrent::run([&fetcher, address = std::move(address)](QPromise<std::string>& promise) {
+            fetch_in_worker(promise, fetcher, address);
+        }));
 }
 
 void BackgroundFetch::cancel() {
@@ -87,6 +102,16 @@ void BackgroundFetch::cancel() {
     fetcher_->cancel();
     // The window stays busy until the worker has stopped, which takes moments.
     progress_->cancel();
+}
+
+bool BackgroundFetch::stop_within(std::chrono::milliseconds grace) {
+    cancel();
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    while (fetcher_ != nullptr && !watcher_.isFinished() &&
+           std::chrono::steady_clock::now() < deadline) {
+        QThread::msleep(5);
+    }
+    return fetcher_ == nullptr || watcher_.isFinished();
 }
 
 void BackgroundFetch::set_busy(bool busy) {
@@ -106,18 +131,15 @@ void BackgroundFetch::set_busy(bool busy) {
 }
 
 void BackgroundFetch::ended() {
-    FetchOutcome outcome = watcher_.future().takeResult();
-    progress_timer_.stop();
     if (QApplication::activeWindow() == progress_.get()) {
         window_.activateWindow();  // the person was in the dialog: back to the window
     }
     progress_.reset();
-    fetcher_->set_progress_callback({});
     fetcher_ = nullptr;
     set_busy(false);
     const Finished finished = std::exchange(finished_, nullptr);
     if (!cancelled_) {
-        finished(std::move(outcome));
+        finished(watcher_.future());
     }
 }
 

@@ -1,12 +1,10 @@
 #pragma once
 
+#include <QFuture>
 #include <QFutureWatcher>
 #include <QPointer>
-#include <QTimer>
 
-#include <atomic>
-#include <cstdint>
-#include <exception>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,12 +17,6 @@ namespace marlowin {
 
 class PageFetcher;
 
-/// What a fetch came back with: the document, or the exception that ended it.
-struct FetchOutcome {
-    std::string document;
-    std::exception_ptr failure;
-};
-
 /**
  * Runs the transfer component's fetch on a worker thread while the event loop goes on, so
  * the window keeps painting and its close box keeps working. Meanwhile the window's elements
@@ -34,7 +26,8 @@ struct FetchOutcome {
  */
 class BackgroundFetch {
 public:
-    using Finished = std::function<void(FetchOutcome outcome)>;
+    /// Takes the ended fetch: its takeResult() gives the document, or throws what ended it.
+    using Finished = std::function<void(QFuture<std::string> fetch)>;
 
     /// @param elements the window's elements, which take no input while a fetch runs
     BackgroundFetch(QWidget& window, std::vector<QWidget*> elements);
@@ -50,6 +43,10 @@ public:
     /// Cancels the running fetch, if any: nothing of it reaches the window.
     void cancel();
 
+    /// Cancels the running fetch, if any, and waits at most @p grace for its worker to end;
+    /// whether it has.
+    [[nodiscard]] bool stop_within(std::chrono::milliseconds grace);
+
 private:
     void set_busy(bool busy);
     void ended();
@@ -57,10 +54,8 @@ private:
     QWidget& window_;
     std::vector<QWidget*> elements_;
     QPointer<QWidget> focus_;  // where the focus was when the fetch began
-    QFutureWatcher<FetchOutcome> watcher_;
-    QTimer progress_timer_;
+    QFutureWatcher<std::string> watcher_;
     std::unique_ptr<QProgressDialog> progress_;
-    std::atomic<std::uint64_t> received_{0};
     PageFetcher* fetcher_ = nullptr;  // while a fetch runs
     Finished finished_;
     bool cancelled_ = false;

@@ -69,7 +69,10 @@ Form1::Form1(TransferOptions options, QWidget* parent)
     bind_buttons();
 }
 
-Form1::~Form1() = default;
+// The fetch goes first, explicitly: its worker uses the transfer component until it stops.
+Form1::~Form1() {
+    fetch_.reset();
+}
 
 // The elements are made in tab order, so the focus chain Qt keeps in order of creation is the
 // tab order.
@@ -126,12 +129,17 @@ void Form1::build_elements() {
     commands_[0]->setFocus();
 }
 
+// 退出 closes the window, as its close box and Alt+F4 do: one way out.
 void Form1::bind_buttons() {
     const std::array<void (Form1::*)(), 5> actions = {
-        &Form1::retrieve_action, &Form1::extract_action, &Form1::exit_action,
-        &Form1::clear_address_action, &Form1::clear_result_action};
+        &Form1::retrieve_action, &Form1::extract_action, nullptr, &Form1::clear_address_action,
+        &Form1::clear_result_action};
     for (std::size_t i = 0; i < actions.size(); ++i) {
-        connect(commands_[i], &QPushButton::clicked, this, actions[i]);
+        if (actions[i] != nullptr) {
+            connect(commands_[i], &QPushButton::clicked, this, actions[i]);
+        } else {
+            connect(commands_[i], &QPushButton::clicked, this, &QWidget::close);
+        }
     }
 }
 
@@ -160,27 +168,17 @@ void Form1::retrieve_action() {
         PageFetcher& inet1 = inet1_->fetcher();
         std::string address = start_retrieve(*fields_, inet1);
         fetch_->start(inet1, std::move(address),
-                      [this](FetchOutcome outcome) { retrieve_finished(std::move(outcome)); });
+                      [this](QFuture<std::string> fetch) { retrieve_finished(std::move(fetch)); });
     });
 }
 
-void Form1::retrieve_finished(FetchOutcome outcome) {
-    run_action([&] {
-        if (outcome.failure) {
-            std::rethrow_exception(outcome.failure);
-        }
-        finish_retrieve(*fields_, *boxes_, std::move(outcome.document));
-    });
+// takeResult() throws what ended a failed fetch, for run_action to report.
+void Form1::retrieve_finished(QFuture<std::string> fetch) {
+    run_action([&] { finish_retrieve(*fields_, *boxes_, fetch.takeResult()); });
 }
 
 void Form1::extract_action() {
     run_action([this] { extract(*fields_, *boxes_); });
-}
-
-void Form1::exit_action() {
-    closing_ = true;
-    hide();
-    QCoreApplication::exit(0);
 }
 
 void Form1::clear_address_action() {
@@ -195,6 +193,10 @@ void Form1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The transfer component loads while the person looks at the window, not before it.
     QTimer::singleShot(0, this, [this] { inet1_->start(); });
+}
+
+bool Form1::stop_fetch_within(std::chrono::milliseconds grace) {
+    return fetch_->stop_within(grace);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QFuture>
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -18,7 +20,6 @@ class BackgroundFetch;
 class MessageBoxes;
 class TransferModuleLoader;
 class WidgetFields;
-struct FetchOutcome;
 
 /**
  * The program's window. Builds its elements from the layout table, binds each button to its
@@ -32,6 +33,10 @@ public:
     explicit Form1(TransferOptions options = {}, QWidget* parent = nullptr);
     ~Form1() override;
 
+    /// Cancels a fetch still running and waits at most @p grace for it to stop; whether it
+    /// has. The program's end need not wait longer: nothing of the person's depends on it.
+    [[nodiscard]] bool stop_fetch_within(std::chrono::milliseconds grace);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -43,9 +48,8 @@ private:
     void run_action(const std::function<void()>& action);
 
     void retrieve_action();
-    void retrieve_finished(FetchOutcome outcome);
+    void retrieve_finished(QFuture<std::string> fetch);
     void extract_action();
-    void exit_action();
     void clear_address_action();
     void clear_result_action();
 
@@ -56,7 +60,6 @@ private:
     std::unique_ptr<TransferModuleLoader> inet1_;  // the transfer component, loaded apart
     std::unique_ptr<WidgetFields> fields_;
     std::unique_ptr<MessageBoxes> boxes_;
-    // Last, so it goes first: its worker uses inet1_ until it has stopped.
     std::unique_ptr<BackgroundFetch> fetch_;
     bool closing_ = false;
 };

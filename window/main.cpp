@@ -3,6 +3,9 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <chrono>
+#include <cstdlib>
+
 #include "window/form1.h"
 
 int main(int argc, char* argv[]) {
@@ -21,5 +24,11 @@ int main(int argc, char* argv[]) {
 
     marlowin::Form1 form1;
     form1.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The window is gone. A fetch that does not stop at once must not keep the process alive
+    // (nothing of the person's depends on it), nor must Qt's wait for its worker threads.
+    if (!form1.stop_fetch_within(std::chrono::milliseconds(500))) {
+        std::_Exit(status);
+    }
+    return status;
 }

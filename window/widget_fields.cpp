@@ -45,4 +45,8 @@ bool WidgetFields::is_empty(Field field) const {
     return true;
 }
 
+std::string_view WidgetFields::view(Field field) {
+    return field == Field::Text2 ? page_buffer_ : FormFields::view(field);
+}
+
 }  // namespace marlowin

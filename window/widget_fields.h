@@ -21,6 +21,7 @@ public:
     [[nodiscard]] std::string read(Field field) const override;
     void write(Field field, std::string text) override;
     [[nodiscard]] bool is_empty(Field field) const override;
+    [[nodiscard]] std::string_view view(Field field) override;
 
 private:
     QLineEdit& text1_;

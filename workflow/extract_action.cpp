@@ -26,7 +26,7 @@ std::string shown_title(std::string_view title) {
 // Returns whether a title was cut and written; the result box is left alone otherwise.
 bool cut_into_result_box(FormFields& fields) noexcept {
     try {
-        const std::string page = fields.read(Field::Text2);
+        const std::string_view page = fields.view(Field::Text2);
         const auto title = cut_title(page);
         if (!title) {
             return false;

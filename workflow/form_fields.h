@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace marlowin {
 
@@ -31,6 +32,17 @@ public:
     /// Whether the field's current text has length zero (nothing trimmed).
     /// Implementations may answer without copying the text.
     [[nodiscard]] virtual bool is_empty(Field field) const { return read(field).empty(); }
+
+    /// The field's current text, valid until the field is next written or viewed.
+    /// Implementations that keep a field as UTF-8 (the page buffer, which may run to tens of
+    /// megabytes) answer without copying it.
+    [[nodiscard]] virtual std::string_view view(Field field) {
+        viewed_ = read(field);
+        return viewed_;
+    }
+
+private:
+    std::string viewed_;
 };
 
 }  // namespace marlowin

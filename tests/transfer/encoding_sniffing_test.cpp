@@ -1,4 +1,5 @@
 #include "transfer/encoding_sniffing.h"
+#include "transfer/html_decoding.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,50 @@ TEST(Prescan, FindsTheDeclarationAsBrowsersDo) {
     };
     for (const auto& row : rows) {
         EXPECT_EQ(name_of(prescan_for_meta_charset(row.html)), row.expected) << row.html;
+    }
+}
+
+// The XML declaration, read with the same label rules as a <meta>.
+TEST(XmlDeclaration, NamesTheEncodingAtTheStartOnly) {
+    const struct {
+        const char* document;
+        const char* expected;
+    } rows[] = {
+        {R"(<?xml version="1.0" encoding="euc-kr"?><rss>)", "EUC-KR"},
+        {"<?xml version='1.0' encoding = 'GB2312' standalone='yes'?>", "GBK"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-16\"?>", "UTF-8"},
+        {"<?xml version=\"1.0\" encoding=\"x-user-defined\"?>", "windows-1252"},
+        {"<?xml version=\"1.0\"?>", "none"},
+        {"<?xml version=\"1.0\" encoding=\"nonsense\"?>", "none"},
+        {" <?xml version=\"1.0\" encoding=\"big5\"?>", "none"},  // not at the very start
+        {"<?xml version=\"1.0\" encoding=\"big5\"", "none"},     // never closed
+        {"<!-- <?xml version=\"1.0\" encoding=\"big5\"?> -->", "none"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(name_of(xml_declaration_charset(row.document)), row.expected) << row.document;
+    }
+}
+
+// Pages built to make a scan quadratic: one <meta> with 600,000 attributes (each once looked
+// up among those seen before, it took minutes), and hundreds of thousands of unclosed
+// elements and comments. Each decodes, whatever its header says, in a time that grows with its
+// length alone; the suite's time-out catches one that does not.
+TEST(LateMetaScan, HostilePagesDecodeInLinearTime) {
+    std::string attributes = "<html><head><meta";
+    for (int i = 0; i < 600000; ++i) {
+        attributes += " a" + std::to_string(i);
+    }
+    attributes += "><title>quad</title></head></html>";
+    std::string unclosed;
+    while (unclosed.size() < (std::size_t{8} << 20)) {
+        unclosed += "<meta <!-- <a b=c <script <meta charset=";
+    }
+    for (const std::string* page : {&attributes, &unclosed}) {
+        for (const char* type :
+             {"text/html", "text/html; charset=iso-8859-1", "text/html; charset=utf-8"}) {
+            EXPECT_EQ(decode_html_bytes(*page + "\xFF", type).text.size(), page->size() + 2)
+                << type;
+        }
     }
 }
 

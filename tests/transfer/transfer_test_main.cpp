@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/support/test_setup.h"
+#include "tests/shared/test_setup.h"
 #include "transfer/curl_transfer.h"
 
 int main(int argc, char** argv) {

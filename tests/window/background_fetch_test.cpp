@@ -11,7 +11,7 @@
 #include <future>
 #include <thread>
 
-#include "tests/support/process_usage.h"
+#include "tests/shared/process_usage.h"
 #include "tests/window/window_fixture.h"
 
 namespace marlowin {
@@ -29,6 +29,19 @@ void request_close(QWidget* window) {
         window->windowHandle());
 }
 
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
 // An earlier page retrieved and extracted; a page whose body trickles in, a hundred bytes
 // every 50 ms, for far longer than any test; and fetches that can be held once decoded.
 class TrickleFetch : public WindowTest {
@@ -39,12 +52,15 @@ protected:
         }
     }};
     std::atomic<bool> hold{false};
+    std::atomic<bool> held{false};
     std::promise<void> release;
 
     void SetUp() override {
         TransferOptions options = testing::quick_options();
+        // Holds a fetch that has received and decoded everything, deaf to cancel.
         options.before_delivery = [this, released = release.get_future().share()] {
             if (hold) {
+                held = true;
                 released.wait_for(30s);
             }
         };
@@ -94,7 +110,10 @@ TEST_F(TrickleFetch, EveryWayOutOfTheProgressDialogCancelsQuietly) {
         EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
         QTest::keyClicks(text1(), QStringLiteral("typed"));
         click("Command4");
-        EXPECT_FALSE(form->grab().isNull()) << "the window paints";
+        const PaintCounter paints(form.get());
+        form->update();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; }, 5000)) << "the window paints";
+        EXPECT_FALSE(button("Command1")->isEnabled()) << "while the fetch runs";
         wait_for_fetch();
         EXPECT_TRUE(first.startsWith(QStringLiteral("正在检索…\n已接收 "))) << first.toStdString();
         EXPECT_NE(first, later) << "the bytes received grow as they arrive";
@@ -112,6 +131,24 @@ TEST_F(TrickleFetch, ACloseRequestWithTheProgressDialogShowingEndsTheProgram) {
     QTimer::singleShot(20000, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_TRUE(watcher.boxes.empty());
+    EXPECT_TRUE(form->stop_fetch_within(1s)) << "the fetch stops as the window closes";
+}
+
+// A worker deaf to cancel does not hold the program: the window closes at once, and the
+// program learns within its grace that it must not wait for the worker.
+TEST_F(TrickleFetch, AWorkerThatDoesNotStopCannotKeepTheProgram) {
+    serve("/held", "<title>held</title>");
+    hold = true;
+    type_address(server.url("/held"));
+    click("Command1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.load(); }, 10000));
+    QTimer::singleShot(0, [&] { request_close(form.get()); });
+    QTimer::singleShot(20000, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(form->stop_fetch_within(100ms));
+    release.set_value();
+    EXPECT_TRUE(form->stop_fetch_within(10s));
+    EXPECT_TRUE(watcher.boxes.empty());
 }
 
 // Every byte has arrived and the page is decoded, but the fetch is held before it is
@@ -128,7 +165,10 @@ TEST_F(TrickleFetch, CancelAfterEveryByteArrivedDropsThePage) {
     type_address(server.url("/new"));
     click("Command1");
     wait_for_fetch();
-    EXPECT_TRUE(label.endsWith(QStringLiteral("100,018 字节"))) << label.toStdString();
+    // Every byte of the page, and its headers.
+    const QString received = label.section(u' ', 1, 1);
+    EXPECT_GE(QLocale(QLocale::Chinese, QLocale::China).toULongLong(received), 100018u)
+        << label.toStdString();
     expect_nothing_changed();
 }
 
@@ -161,6 +201,10 @@ TEST_F(WindowTest, AnOverlongAddressGetsAShortReport) {
 // A thousand retrievals in one window: memory settles, and no file handle or thread is left
 // behind by the fetches.
 TEST_F(WindowTest, AThousandRetrievalsLeaveNothingBehind) {
+    if (testing::running_under_wine()) {
+        GTEST_SKIP() << "Wine's counts of memory, handles and threads are its own emulation's, "
+                        "not the program's; the Linux run covers leaks";
+    }
     std::string page = "<title>repeat</title>";
     page.resize(std::size_t{64} << 10, 'x');
     serve("/repeat", page);

@@ -12,39 +12,56 @@ namespace {
 
 using testing::WindowTest;
 
-TEST_F(WindowTest, EveryElementHasItsPlaceSizeAndCaption) {
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("Kestrova"));
+// The window as the person finds it: a fixed size with the program's icon; along the top the
+// label, the address box and its 清空; the result box across the middle, the hidden page buffer
+// inside it; along the bottom 检索, 提取, 清空, 退出 from left to right; nothing overlapping.
+TEST_F(WindowTest, TheElementsLieWhereThePersonLooksForThem) {
     EXPECT_EQ(form->size(), QSize(339, 230));
     EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "fixed size";
-    // The program icon, drawn for each size a desktop asks for.
     const QList<QSize> sizes = form->windowIcon().availableSizes();
     for (const int side : {16, 32, 48, 64}) {
         EXPECT_TRUE(sizes.contains(QSize(side, side))) << side;
     }
     EXPECT_TRUE(form->windowIcon().pixmap(64, 64).toImage().hasAlphaChannel());
 
-    const struct {
-        const char* name;
-        QRect pixels;
-        const char* caption;
-        bool visible;
-    } rows[] = {
-        {"Command1", {16, 192, 65, 33}, "检索", true},
-        {"Text1", {72, 8, 201, 25}, "", true},
-        {"Label1", {8, 16, 65, 25}, "目标网址：", true},
-        {"Command2", {96, 192, 65, 33}, "提取", true},
-        {"Text2", {16, 48, 73, 33}, "", false},
-        {"Command3", {256, 192, 57, 33}, "退出", true},
-        {"Text3", {16, 48, 305, 129}, "", true},
-        {"Command4", {280, 8, 49, 25}, "清空", true},
-        {"Command5", {176, 192, 57, 33}, "清空", true},
+    const auto element = [&](const char* name) {
+        return form->findChild<QWidget*>(QString::fromLatin1(name));
     };
+    const auto caption = [&](const char* name) { return element(name)->property("text"); };
+    const auto rows = {std::vector<const char*>{"Label1", "Text1", "Command4"},
+                       std::vector<const char*>{"Command1", "Command2", "Command5", "Command3"}};
     for (const auto& row : rows) {
-        const QWidget* widget = form->findChild<QWidget*>(QString::fromLatin1(row.name));
-        ASSERT_NE(widget, nullptr) << row.name;
-        EXPECT_EQ(widget->geometry(), row.pixels) << row.name;
-        EXPECT_EQ(widget->isVisible(), row.visible) << row.name;
-        EXPECT_EQ(widget->property("text").toString(), QString::fromUtf8(row.caption)) << row.name;
+        for (std::size_t i = 1; i < row.size(); ++i) {
+            const QRect left = element(row[i - 1])->geometry();
+            const QRect right = element(row[i])->geometry();
+            EXPECT_LT(left.left(), right.left()) << row[i - 1] << " before " << row[i];
+            EXPECT_TRUE(left.top() < right.bottom() && right.top() < left.bottom())
+                << row[i - 1] << " beside " << row[i];
+        }
+    }
+    EXPECT_EQ(caption("Label1").toString(), QStringLiteral("目标网址："));
+    const QStringList bottom = {caption("Command1").toString(), caption("Command2").toString(),
+                                caption("Command5").toString(), caption("Command3").toString()};
+    EXPECT_EQ(bottom, (QStringList{QStringLiteral("检索"), QStringLiteral("提取"),
+                                   QStringLiteral("清空"), QStringLiteral("退出")}));
+    EXPECT_EQ(caption("Command4").toString(), QStringLiteral("清空"));
+
+    const QRect result = element("Text3")->geometry();
+    EXPECT_LT(element("Text1")->geometry().bottom(), result.top());
+    EXPECT_LT(result.bottom(), element("Command1")->geometry().top());
+    EXPECT_FALSE(element("Text2")->isVisible());
+    EXPECT_TRUE(result.contains(element("Text2")->geometry()));
+    EXPECT_TRUE(form->rect().contains(element("Label1")->geometry()));
+    // What takes clicks and keys never overlaps (the label may run a pixel under its box).
+    const char* active[] = {"Text1",    "Command4", "Text3",   "Command1",
+                            "Command2", "Command5", "Command3"};
+    for (const char* a : active) {
+        EXPECT_TRUE(element(a)->isVisible()) << a;
+        EXPECT_TRUE(form->rect().contains(element(a)->geometry())) << a;
+        for (const char* b : active) {
+            EXPECT_TRUE(a == b || !element(a)->geometry().intersects(element(b)->geometry()))
+                << a << " overlaps " << b;
+        }
     }
 }
 

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/local_http_server.h"
-#include "tests/support/test_setup.h"
+#include "tests/shared/local_http_server.h"
+#include "tests/shared/test_setup.h"
 #include "window/form1.h"
 
 namespace marlowin::testing {

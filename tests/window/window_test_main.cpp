@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "tests/support/test_setup.h"
+#include "tests/shared/test_setup.h"
 
 int main(int argc, char** argv) {
     marlowin::testing::forget_proxies();

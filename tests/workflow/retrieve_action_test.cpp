@@ -10,16 +10,6 @@ namespace {
 using testing::MemoryForm;
 using testing::RecordingNotices;
 
-TEST(StartRetrieve, SelectsHttpAndHandsOverTheAddressExactlyAsTyped) {
-    for (const std::string typed : {"  http://127.0.0.1/a b  ", "", "\t127.0.0.1\n"}) {
-        MemoryForm form;
-        form.values[Field::Text1] = typed;
-        testing::ProtocolRecorder inet1;
-        EXPECT_EQ(start_retrieve(form, inet1), typed);
-        EXPECT_EQ(inet1.protocols, std::vector<int>{4});
-    }
-}
-
 TEST(FinishRetrieve, WritesThePageBufferAndShowsOneNotice) {
     const struct {
         std::string document;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "tests/support/split_reference.h"
+#include "tests/shared/split_reference.h"
 
 namespace marlowin {
 namespace {

@@ -2,14 +2,12 @@
 
 #include <functional>
 #include <map>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "workflow/form_fields.h"
 #include "workflow/notice.h"
-#include "workflow/transfer.h"
 
 namespace marlowin::testing {
 
@@ -39,18 +37,6 @@ public:
     }
     std::vector<Notice> shown;
     std::function<void(Notice)> while_open;
-};
-
-/// The transfer component as the first half of the retrieve action sees it.
-class ProtocolRecorder : public Transfer {
-public:
-    void set_protocol(Protocol protocol) override {
-        protocols.push_back(static_cast<int>(protocol));
-    }
-    std::string open_url(const std::string& /*address*/) override {
-        throw std::logic_error("the window fetches, not the action");
-    }
-    std::vector<int> protocols;
 };
 
 }  // namespace marlowin::testing

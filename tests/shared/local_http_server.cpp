@@ -1,4 +1,4 @@
-#include "tests/support/local_http_server.h"
+#include "tests/shared/local_http_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

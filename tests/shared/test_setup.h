@@ -1,0 +1,54 @@
+#pragma once
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+#include "transfer/page_fetcher.h"
+
+namespace marlowin::testing {
+
+/// The program's settings with time-outs short enough for tests.
+inline TransferOptions quick_options() {
+    TransferOptions options;
+    options.connect_timeout = std::chrono::seconds(2);
+    options.idle_timeout = std::chrono::seconds(1);
+    return options;
+}
+
+/// Sets (or, with nullptr, removes) an environment variable of this process.
+inline void set_environment(const char* name, const char* value) {
+#if defined(_WIN32)
+    _putenv_s(name, value != nullptr ? value : "");
+#else
+    if (value != nullptr) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+#endif
+}
+
+/// Requests in tests go to 127.0.0.1 only, never through a proxy of the machine's.
+inline void forget_proxies() {
+    for (const char* name :
+         {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+        set_environment(name, nullptr);
+    }
+}
+
+/// Whether this Windows program runs under Wine, whose emulation some checks cannot trust.
+inline bool running_under_wine() {
+#if defined(_WIN32)
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
+
+}  // namespace marlowin::testing

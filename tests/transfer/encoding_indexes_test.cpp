@@ -1,0 +1,370 @@
+// Every legacy decoder against the Encoding Standard's own indexes, exhaustively: each byte
+// sequence an index defines decodes to its code point, and each one it leaves undefined to
+// U+FFFD, followed by its last byte where that byte is ASCII, as the standard's decoders
+// restore it. The indexes are those the text-encoding polyfill ships (Debian's
+// libjs-text-encoding), with the standard's changes since that copy.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "transfer/encodings.h"
+#include "transfer/text_decoder.h"
+
+namespace marlowin {
+namespace {
+
+using Index = std::vector<std::optional<char32_t>>;
+using Id = EncodingId;
+
+// "name":[n,null,...] from encoding-indexes.js; gb18030-ranges ([[pointer,code point],...])
+// comes flattened.
+std::map<std::string, Index> read_indexes() {
+    std::ifstream file(MARLOWIN_ENCODING_INDEXES);
+    const std::string js((std::istreambuf_iterator<char>(file)), {});
+    std::map<std::string, Index> indexes;
+    for (std::size_t at = js.find("\":["); at != std::string::npos; at = js.find("\":[", at)) {
+        const std::string name =
+            js.substr(js.rfind('"', at - 1) + 1, at - js.rfind('"', at - 1) - 1);
+        Index& index = indexes[name];
+        int depth = 0;
+        for (at += 2;; ++at) {
+            if (js[at] == '[') {
+                ++depth;
+            } else if (js[at] == ']' && --depth == 0) {
+                break;
+            } else if (js[at] == 'n') {
+                index.emplace_back();
+                at += 3;
+            } else if (std::isdigit(static_cast<unsigned char>(js[at])) != 0) {
+                std::size_t length = 0;
+                index.emplace_back(static_cast<char32_t>(std::stoul(js.substr(at), &length)));
+                at += length - 1;
+            }
+        }
+    }
+    return indexes;
+}
+
+// The GB18030-2022 mappings the standard adopted after the polyfill's copy was made.
+constexpr std::pair<std::size_t, char32_t> kGb18030Since[] = {
+    {7182, 0xFE10},  {7183, 0xFE12},  {7184, 0xFE11},  {7185, 0xFE13},  {7186, 0xFE14},
+    {7187, 0xFE15},  {7188, 0xFE16},  {7201, 0xFE17},  {7202, 0xFE18},  {7208, 0xFE19},
+    {23775, 0x9FB4}, {23783, 0x9FB5}, {23788, 0x9FB6}, {23789, 0x9FB7}, {23795, 0x9FB8},
+    {23812, 0x9FB9}, {23829, 0x9FBA}, {23845, 0x9FBB},
+};
+
+// Byte sequences and what each must decode to, all decoded in one go, each ended by a line
+// feed that no decoder may swallow.
+class Sequences {
+public:
+    void add(std::string bytes, std::u32string text) {
+        starts_.push_back(input_.size());
+        input_ += bytes + '\n';
+        expected_ += text + U'\n';
+    }
+    // A sequence of an index: its code point, or an error that restores an ASCII last byte.
+    void add(std::string bytes, std::optional<char32_t> code_point) {
+        const auto last = static_cast<unsigned char>(bytes.back());
+        std::u32string text = code_point ? std::u32string(1, *code_point) : U"\uFFFD";
+        if (!code_point && bytes.size() > 1 && last < 0x80) {
+            text += static_cast<char32_t>(last);
+        }
+        add(std::move(bytes), std::move(text));
+    }
+
+    // The sequences whose decoding differs, listed.
+    std::string differences(const Encoding& encoding) const {
+        const std::u32string got = code_points(decode_bytes(encoding, input_).text);
+        std::ostringstream out;
+        std::size_t count = 0;
+        std::size_t g = 0;
+        std::size_t e = 0;
+        for (std::size_t k = 0; k < starts_.size(); ++k) {
+            const std::size_t g_end = got.find(U'\n', g);
+            const std::size_t e_end = expected_.find(U'\n', e);
+            if (g_end == std::u32string::npos) {
+                out << "  decoding lost its line feeds at sequence " << k << "\n";
+                return out.str();
+            }
+            if (got.compare(g, g_end - g, expected_, e, e_end - e) != 0 && ++count <= 12) {
+                out << "  " << hex_bytes(k) << ": " << hex(got.substr(g, g_end - g)) << ", want "
+                    << hex(expected_.substr(e, e_end - e)) << "\n";
+            }
+            g = g_end + 1;
+            e = e_end + 1;
+        }
+        return count == 0 ? "" : std::to_string(count) + " differ\n" + out.str();
+    }
+
+private:
+    static std::u32string code_points(std::string_view utf8) {
+        std::u32string out;
+        for (std::size_t i = 0; i < utf8.size();) {
+            const auto b = static_cast<unsigned char>(utf8[i]);
+            const int length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+            char32_t cp = length == 1 ? b : b & (0x7F >> length);
+            for (int k = 1; k < length; ++k) {
+                cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+            }
+            out += cp;
+            i += static_cast<std::size_t>(length);
+        }
+        return out;
+    }
+    std::string hex_bytes(std::size_t k) const {
+        std::string text;
+        for (std::size_t i = starts_[k]; input_[i] != '\n'; ++i) {
+            char buffer[4];
+            std::snprintf(buffer, sizeof buffer, "%02X", static_cast<unsigned char>(input_[i]));
+            text += buffer;
+        }
+        return text;
+    }
+    static std::string hex(const std::u32string& text) {
+        std::string out;
+        for (const char32_t cp : text) {
+            char buffer[12];
+            std::snprintf(buffer, sizeof buffer, " U+%04X", static_cast<unsigned>(cp));
+            out += buffer;
+        }
+        return out.empty() ? " nothing" : out;
+    }
+
+    std::string input_;
+    std::u32string expected_;
+    std::vector<std::size_t> starts_;
+};
+
+std::string bytes_of(std::initializer_list<unsigned> values) {
+    std::string out;
+    for (const unsigned v : values) {
+        out += static_cast<char>(v);
+    }
+    return out;
+}
+
+const std::map<std::string, Index>& indexes() {
+    static const std::map<std::string, Index> all = read_indexes();
+    return all;
+}
+
+std::optional<char32_t> at(const Index& index, std::size_t pointer) {
+    return pointer < index.size() ? index[pointer] : std::nullopt;
+}
+
+Sequences single_byte(const Index& index) {
+    Sequences s;
+    for (unsigned b = 0; b < 0x100; ++b) {
+        if (b != '\n') {
+            s.add(bytes_of({b}), b < 0x80 ? std::optional<char32_t>(b) : at(index, b - 0x80));
+        }
+    }
+    return s;
+}
+
+// Two-byte sequences: lead bytes, trail bytes, and the pointer each pair has.
+template <typename Pointer>
+void add_pairs(Sequences& s, const Index& index, unsigned lead_from, unsigned lead_to,
+               const std::vector<std::pair<unsigned, unsigned>>& trails, Pointer pointer) {
+    for (unsigned lead = lead_from; lead <= lead_to; ++lead) {
+        for (const auto& [from, to] : trails) {
+            for (unsigned trail = from; trail <= to; ++trail) {
+                s.add(bytes_of({lead, trail}), at(index, pointer(lead, trail)));
+            }
+        }
+    }
+}
+
+Sequences gb18030() {
+    Index index = indexes().at("gb18030");
+    for (const auto& [pointer, code_point] : kGb18030Since) {
+        index[pointer] = code_point;
+    }
+    const Index& ranges = indexes().at("gb18030-ranges");
+    Sequences s;
+    s.add(bytes_of({0x80}), U"\u20AC");
+    add_pairs(s, index, 0x81, 0xFE, {{0x40, 0x7E}, {0x80, 0xFE}}, [](unsigned l, unsigned t) {
+        return (l - 0x81) * 190 + t - (t < 0x7F ? 0x40 : 0x41);
+    });
+    for (unsigned b1 = 0x81; b1 <= 0xFE; ++b1) {
+        for (unsigned b2 = 0x30; b2 <= 0x39; ++b2) {
+            for (unsigned b3 = 0x81; b3 <= 0xFE; ++b3) {
+                for (unsigned b4 = 0x30; b4 <= 0x39; ++b4) {
+                    const std::size_t pointer =
+                        (((b1 - 0x81) * 10 + b2 - 0x30) * 126 + b3 - 0x81) * 10 + b4 - 0x30;
+                    std::optional<char32_t> cp;
+                    if (pointer >= 189000 && pointer <= 1237575) {
+                        cp = static_cast<char32_t>(0x10000 + pointer - 189000);
+                    } else if (pointer == 7457) {
+                        cp = 0xE7C7;
+                    } else if (pointer <= 39419) {
+                        std::size_t r = 0;
+                        while (r + 2 < ranges.size() && *ranges[r + 2] <= pointer) {
+                            r += 2;
+                        }
+                        cp = static_cast<char32_t>(*ranges[r + 1] + pointer - *ranges[r]);
+                    }
+                    if (cp) {
+                        s.add(bytes_of({b1, b2, b3, b4}), cp);
+                    } else {
+                        // The last three bytes are read again: b2 alone, then b3 b4 with the
+                        // line feed, which ends that sequence too.
+                        s.add(bytes_of({b1, b2, b3, b4}), {U'\uFFFD', static_cast<char32_t>(b2),
+                                                           U'\uFFFD', static_cast<char32_t>(b4)});
+                    }
+                }
+            }
+        }
+    }
+    return s;
+}
+
+Sequences big5() {
+    const Index& index = indexes().at("big5");
+    Sequences s;
+    const std::map<std::size_t, std::u32string> pairs = {{1133, U"\u00CA\u0304"},
+                                                         {1135, U"\u00CA\u030C"},
+                                                         {1164, U"\u00EA\u0304"},
+                                                         {1166, U"\u00EA\u030C"}};
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail > 0x7E && trail < 0xA1) {
+                continue;
+            }
+            const std::size_t pointer = (lead - 0x81) * 157 + trail - (trail < 0x7F ? 0x40 : 0x62);
+            if (const auto two = pairs.find(pointer); two != pairs.end()) {
+                s.add(bytes_of({lead, trail}), two->second);
+            } else {
+                s.add(bytes_of({lead, trail}), at(index, pointer));
+            }
+        }
+    }
+    return s;
+}
+
+Sequences euc_jp() {
+    const Index& jis0208 = indexes().at("jis0208");
+    const Index& jis0212 = indexes().at("jis0212");
+    Sequences s;
+    for (unsigned b = 0xA1; b <= 0xDF; ++b) {
+        s.add(bytes_of({0x8E, b}), static_cast<char32_t>(0xFF61 - 0xA1 + b));
+    }
+    const auto pointer = [](unsigned l, unsigned t) { return (l - 0xA1) * 94 + t - 0xA1; };
+    add_pairs(s, jis0208, 0xA1, 0xFE, {{0xA1, 0xFE}}, pointer);
+    for (unsigned lead = 0xA1; lead <= 0xFE; ++lead) {
+        for (unsigned trail = 0xA1; trail <= 0xFE; ++trail) {
+            s.add(bytes_of({0x8F, lead, trail}), at(jis0212, pointer(lead, trail)));
+        }
+    }
+    return s;
+}
+
+Sequences shift_jis() {
+    const Index& jis0208 = indexes().at("jis0208");
+    Sequences s;
+    for (unsigned b = 0x80; b <= 0xFF; ++b) {
+        if (b == 0x80) {
+            s.add(bytes_of({b}), U"\u0080");
+        } else if (b >= 0xA1 && b <= 0xDF) {
+            s.add(bytes_of({b}), std::u32string(1, static_cast<char32_t>(0xFF61 - 0xA1 + b)));
+        } else if (b == 0xA0 || b >= 0xFD) {
+            s.add(bytes_of({b}), U"\uFFFD");
+        }
+    }
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+        if (lead >= 0xA0 && lead <= 0xDF) {
+            continue;
+        }
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+            if (trail == 0x7F) {
+                continue;
+            }
+            const std::size_t pointer =
+                (lead - (lead < 0xA0 ? 0x81 : 0xC1)) * 188 + trail - (trail < 0x7F ? 0x40 : 0x41);
+            s.add(bytes_of({lead, trail}),
+                  pointer >= 8836 && pointer <= 10715
+                      ? std::optional<char32_t>(static_cast<char32_t>(0xE000 - 8836 + pointer))
+                      : at(jis0208, pointer));
+        }
+    }
+    return s;
+}
+
+Sequences euc_kr() {
+    Sequences s;
+    add_pairs(s, indexes().at("euc-kr"), 0x81, 0xFE, {{0x41, 0xFE}},
+              [](unsigned l, unsigned t) { return (l - 0x81) * 190 + t - 0x41; });
+    return s;
+}
+
+Sequences iso_2022_jp() {
+    const Index& jis0208 = indexes().at("jis0208");
+    Sequences s;
+    for (unsigned lead = 0x21; lead <= 0x7E; ++lead) {
+        for (unsigned trail = 0x21; trail <= 0x7E; ++trail) {
+            const auto cp = at(jis0208, (lead - 0x21) * 94 + trail - 0x21);
+            s.add("\x1B$B" + bytes_of({lead, trail}) + "\x1B(B",
+                  cp ? std::u32string(1, *cp) : U"\uFFFD");
+        }
+    }
+    for (unsigned b = 0x21; b <= 0x5F; ++b) {
+        s.add("\x1B(I" + bytes_of({b}) + "\x1B(B",
+              std::u32string(1, static_cast<char32_t>(0xFF61 - 0x21 + b)));
+    }
+    s.add("\x1B(J\\~\x1B(B", U"\u00A5\u203E");
+    return s;
+}
+
+TEST(EncodingIndexes, EveryDecoderReadsItsIndexExactly) {
+    ASSERT_FALSE(indexes().empty()) << "cannot read " << MARLOWIN_ENCODING_INDEXES;
+    const std::pair<Id, const char*> single[] = {
+        {Id::Ibm866, "ibm866"},
+        {Id::Iso8859_2, "iso-8859-2"},
+        {Id::Iso8859_3, "iso-8859-3"},
+        {Id::Iso8859_4, "iso-8859-4"},
+        {Id::Iso8859_5, "iso-8859-5"},
+        {Id::Iso8859_6, "iso-8859-6"},
+        {Id::Iso8859_7, "iso-8859-7"},
+        {Id::Iso8859_8, "iso-8859-8"},
+        {Id::Iso8859_8I, "iso-8859-8"},
+        {Id::Iso8859_10, "iso-8859-10"},
+        {Id::Iso8859_13, "iso-8859-13"},
+        {Id::Iso8859_14, "iso-8859-14"},
+        {Id::Iso8859_15, "iso-8859-15"},
+        {Id::Iso8859_16, "iso-8859-16"},
+        {Id::Koi8R, "koi8-r"},
+        {Id::Koi8U, "koi8-u"},
+        {Id::Macintosh, "macintosh"},
+        {Id::Windows874, "windows-874"},
+        {Id::Windows1250, "windows-1250"},
+        {Id::Windows1251, "windows-1251"},
+        {Id::Windows1252, "windows-1252"},
+        {Id::Windows1253, "windows-1253"},
+        {Id::Windows1254, "windows-1254"},
+        {Id::Windows1255, "windows-1255"},
+        {Id::Windows1256, "windows-1256"},
+        {Id::Windows1257, "windows-1257"},
+        {Id::Windows1258, "windows-1258"},
+        {Id::XMacCyrillic, "x-mac-cyrillic"},
+    };
+    for (const auto& [id, name] : single) {
+        EXPECT_EQ(single_byte(indexes().at(name)).differences(encoding(id)), "") << name;
+    }
+    const Sequences gb = gb18030();
+    EXPECT_EQ(gb.differences(encoding(Id::Gb18030)), "") << "gb18030";
+    EXPECT_EQ(gb.differences(encoding(Id::Gbk)), "") << "GBK";
+    EXPECT_EQ(big5().differences(encoding(Id::Big5)), "") << "Big5";
+    EXPECT_EQ(euc_jp().differences(encoding(Id::EucJp)), "") << "EUC-JP";
+    EXPECT_EQ(shift_jis().differences(encoding(Id::ShiftJis)), "") << "Shift_JIS";
+    EXPECT_EQ(euc_kr().differences(encoding(Id::EucKr)), "") << "EUC-KR";
+    EXPECT_EQ(iso_2022_jp().differences(encoding(Id::Iso2022Jp)), "") << "ISO-2022-JP";
+}
+
+}  // namespace
+}  // namespace marlowin
