@@ -1,0 +1,200 @@
+// Pages built to hold the program: a 64 MiB page of one <meta> with millions of attributes,
+// and one of millions of unclosed <meta and <!--, each decoded against a plain 64 MiB page of
+// the same path; and how long a cancel takes to be seen in the middle of each pass over a page
+// and of a transfer, against the tenth of a second a person should wait at most.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "bench/big_pages.h"
+#include "bench/ratio_report.h"
+#include "tests/shared/local_http_server.h"
+#include "transfer/charset_detector.h"
+#include "transfer/curl_transfer.h"
+#include "transfer/encoding_sniffing.h"
+#include "transfer/html_decoding.h"
+#include "transfer/text_decoder.h"
+#include "transfer/utf8_validator.h"
+#include "workflow/transfer_error.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using marlowin::DecodedPage;
+using marlowin::Encoding;
+using marlowin::EncodingId;
+
+constexpr std::size_t kSize = std::size_t{64} << 20;
+
+std::string repeated(std::string_view head, std::string_view unit, std::string_view tail) {
+    std::string page(head);
+    while (page.size() + tail.size() < kSize) {
+        page += unit;
+    }
+    page.resize(kSize - tail.size(), ' ');
+    return page + std::string(tail);
+}
+
+struct Pages {
+    // Ordinary markup, undeclared, all ASCII: the same path through every scan.
+    std::string plain =
+        repeated("<html><head><title>plain</title></head><body>",
+                 "<div class=\"item\"><p>some text &amp; more</p><a href=\"/x\">link</a></div>\n",
+                 "</body></html>");
+    std::string attributes = [] {
+        std::string page = "<html><head><meta";
+        for (int i = 0; page.size() < kSize - 64; ++i) {
+            page += " a" + std::to_string(i);
+        }
+        page += "><title>quad</title></head></html>";
+        return page;
+    }();
+    std::string unclosed = repeated("", "<meta <!-- ", "");
+    std::string gbk = marlowin::bench::big_gbk_page();
+};
+
+const Pages& pages() {
+    static const Pages all;
+    return all;
+}
+
+void decode(benchmark::State& state, const std::string& page) {
+    for (auto _ : state) {
+        DecodedPage decoded = marlowin::decode_html_bytes(page, "text/html");
+        benchmark::DoNotOptimize(decoded.text.data());
+    }
+}
+void BM_DecodePlainPage(benchmark::State& state) {
+    decode(state, pages().plain);
+}
+void BM_DecodeMillionsOfAttributes(benchmark::State& state) {
+    decode(state, pages().attributes);
+}
+void BM_DecodeMillionsOfUnclosedTags(benchmark::State& state) {
+    decode(state, pages().unclosed);
+}
+BENCHMARK(BM_DecodePlainPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeMillionsOfAttributes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeMillionsOfUnclosedTags)->Unit(benchmark::kMillisecond);
+
+// The time from a stop request, made halfway through a pass, to the pass giving up. Reported
+// as manual time; counter "over_budget" is the worst of the runs over 100 ms.
+void cancel_latency(benchmark::State& state, const std::function<void(std::stop_token)>& pass) {
+    const auto whole_start = Clock::now();
+    pass({});
+    const auto whole = Clock::now() - whole_start;
+    double worst = 0;
+    for (auto _ : state) {
+        std::stop_source stopping;
+        auto running = std::async(std::launch::async, [&] {
+            try {
+                pass(stopping.get_token());
+            } catch (const marlowin::TransferCancelled&) {
+            }
+        });
+        std::this_thread::sleep_for(whole / 2);
+        const auto asked = Clock::now();
+        stopping.request_stop();
+        running.wait();
+        const double seconds = std::chrono::duration<double>(Clock::now() - asked).count();
+        state.SetIterationTime(seconds);
+        worst = std::max(worst, seconds);
+    }
+    state.counters["over_budget"] = worst / 0.1;
+    state.counters["whole_pass_ms"] = std::chrono::duration<double, std::milli>(whole).count();
+}
+void BM_CancelInLateMetaScan(benchmark::State& state) {
+    cancel_latency(state, [](std::stop_token stop) {
+        benchmark::DoNotOptimize(marlowin::late_meta_charset(pages().attributes, stop));
+    });
+}
+void BM_CancelInUtf8Check(benchmark::State& state) {
+    cancel_latency(state, [](std::stop_token stop) {
+        benchmark::DoNotOptimize(marlowin::is_valid_utf8(pages().plain, stop));
+    });
+}
+void BM_CancelInDetector(benchmark::State& state) {
+    cancel_latency(state, [](std::stop_token stop) {
+        benchmark::DoNotOptimize(marlowin::guess_encoding(pages().gbk, stop));
+    });
+}
+void BM_CancelInGb18030Decoding(benchmark::State& state) {
+    cancel_latency(state, [](std::stop_token stop) {
+        benchmark::DoNotOptimize(marlowin::decode_bytes(marlowin::encoding(EncodingId::Gb18030),
+                                                        std::string_view(pages().gbk), stop));
+    });
+}
+void BM_CancelInSingleByteDecoding(benchmark::State& state) {
+    cancel_latency(state, [](std::stop_token stop) {
+        benchmark::DoNotOptimize(marlowin::decode_bytes(marlowin::encoding(EncodingId::Windows1252),
+                                                        std::string_view(pages().gbk), stop));
+    });
+}
+// A transfer from a server that sends a header and then nothing: the transfer's own wait.
+void BM_CancelInTransfer(benchmark::State& state) {
+    using marlowin::testing::Connection;
+    using marlowin::testing::HttpRequest;
+    marlowin::testing::LocalHttpServer stalled([](const HttpRequest&, Connection& connection) {
+        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nsome");
+        connection.wait(std::chrono::seconds(30));
+    });
+    marlowin::CurlTransfer transfer;
+    double worst = 0;
+    for (auto _ : state) {
+        transfer.reset_cancel();
+        auto running = std::async(std::launch::async, [&] {
+            try {
+                static_cast<void>(transfer.open_url(stalled.url()));
+            } catch (const marlowin::TransferCancelled&) {
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        const auto asked = Clock::now();
+        transfer.cancel();
+        running.wait();
+        const double seconds = std::chrono::duration<double>(Clock::now() - asked).count();
+        state.SetIterationTime(seconds);
+        worst = std::max(worst, seconds);
+    }
+    state.counters["over_budget"] = worst / 0.1;
+}
+BENCHMARK(BM_CancelInLateMetaScan)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_CancelInUtf8Check)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_CancelInDetector)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_CancelInGb18030Decoding)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_CancelInSingleByteDecoding)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_CancelInTransfer)->UseManualTime()->Iterations(5);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    marlowin::CurlTransfer::global_init();
+    const auto latency = [](const char* label, const char* name) {
+        return marlowin::bench::Ratio{label, name, "", 1.0, "over_budget"};
+    };
+    return marlowin::bench::run_with_ratios(
+        argc, argv,
+        {
+            {"decode, 64 MiB one <meta> of millions of attributes vs plain",
+             "BM_DecodeMillionsOfAttributes", "BM_DecodePlainPage", 2.0},
+            {"decode, 64 MiB of unclosed <meta and <!-- vs plain",
+             "BM_DecodeMillionsOfUnclosedTags", "BM_DecodePlainPage", 2.0},
+            latency("cancel seen in the late <meta> scan, vs 0.1 s",
+                    "BM_CancelInLateMetaScan/iterations:5/manual_time"),
+            latency("cancel seen in the UTF-8 check, vs 0.1 s",
+                    "BM_CancelInUtf8Check/iterations:5/manual_time"),
+            latency("cancel seen in the detector, vs 0.1 s",
+                    "BM_CancelInDetector/iterations:5/manual_time"),
+            latency("cancel seen in GB18030 decoding, vs 0.1 s",
+                    "BM_CancelInGb18030Decoding/iterations:5/manual_time"),
+            latency("cancel seen in single-byte decoding, vs 0.1 s",
+                    "BM_CancelInSingleByteDecoding/iterations:5/manual_time"),
+            latency("cancel seen in a stalled transfer, vs 0.1 s",
+                    "BM_CancelInTransfer/iterations:5/manual_time"),
+        });
+}
