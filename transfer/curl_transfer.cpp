@@ -291,7 +291,7 @@ void Request::count_arrivals() {
         received_ = received;
         last_arrival_ = now;
         if (progress_) {
-            progress_(received_);
+            progress_(received_, false);
         }
     }
 }
@@ -311,6 +311,9 @@ CURLcode Request::drive(CURLM* multi) {
         count_arrivals();
         left_unread_ = unread_bytes(multi);
         if (running == 0) {
+            if (progress_) {
+                progress_(received_, true);
+            }
             CURLcode result = CURLE_OK;
             int queued = 0;
             for (CURLMsg* msg = curl_multi_info_read(multi, &queued); msg != nullptr;

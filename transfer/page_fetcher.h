@@ -36,9 +36,11 @@ struct TransferOptions {
  */
 class PageFetcher : public Transfer {
 public:
-    using ProgressCallback = std::function<void(std::uint64_t bytes_received)>;
+    using ProgressCallback = std::function<void(std::uint64_t bytes_received, bool all_arrived)>;
 
-    /// Called on the fetching thread with the count of body bytes received so far.
+    /// Called on the fetching thread with the count of bytes received so far (headers and
+    /// body, as they came off the wire), and once more, with @p all_arrived set, when the
+    /// transfer has ended and only its decoding is left.
     virtual void set_progress_callback(ProgressCallback callback) = 0;
 
     /// Stops the transfer under way, or the next one if none is. Thread-safe. A cancel stays
@@ -47,7 +49,12 @@ public:
     virtual void reset_cancel() = 0;
 };
 
-/// The entry point of the transfer module: makes a fetcher with the given settings.
+/// The number of the error that the transfer component cannot be loaded: libcurl's
+/// CURLE_FAILED_INIT, as if the network part could not start.
+inline constexpr int kComponentMissing = 2;
+
+/// The entry point of the transfer module: makes a fetcher with the given settings. Throws
+/// TransferError when it cannot.
 using CreatePageFetcher = void(const TransferOptions& options,
                                std::unique_ptr<PageFetcher>& fetcher);
 inline constexpr const char* kCreatePageFetcherSymbol = "marlowin_create_page_fetcher";

@@ -29,10 +29,16 @@ QString progress_text(int bytes) {
 
 // The worker: the document, or the exception that ended the fetch, goes into the promise;
 // the bytes received go out as its progress, which Qt passes on a few times a second at most.
+// Qt would drop the last count if it came too soon after the one before; made the top of the
+// progress range, it always goes out.
 void fetch_in_worker(QPromise<std::string>& promise, PageFetcher& fetcher,
                      const std::string& address) {
-    fetcher.set_progress_callback([&promise](std::uint64_t bytes) {
-        promise.setProgressValue(static_cast<int>(std::min<std::uint64_t>(bytes, INT_MAX)));
+    fetcher.set_progress_callback([&promise](std::uint64_t bytes, bool all_arrived) {
+        const int received = static_cast<int>(std::min<std::uint64_t>(bytes, INT_MAX));
+        if (all_arrived) {
+            promise.setProgressRange(0, received);
+        }
+        promise.setProgressValue(received);
     });
     try {
         promise.addResult(fetcher.open_url(address));

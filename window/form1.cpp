@@ -52,12 +52,6 @@ Form1::Form1(TransferOptions options, QWidget* parent)
     : QWidget(parent), inet1_(std::make_unique<TransferModuleLoader>(std::move(options))) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(to_qstring(kForm1Caption));
-    load_icon_resources();
-    QIcon icon;
-    for (const int size : {16, 32, 48, 64}) {
-        icon.addFile(QStringLiteral(":/marlowin/marlowin-%1.png").arg(size), QSize(size, size));
-    }
-    setWindowIcon(icon);
     setFixedSize(twips_to_pixels(kFormWidthTwips), twips_to_pixels(kFormHeightTwips));
     build_elements();
 
@@ -187,6 +181,24 @@ void Form1::clear_address_action() {
 
 void Form1::clear_result_action() {
     run_action([this] { fields_->write(Field::Text3, {}); });
+}
+
+// The icon's four images take milliseconds to load and hand to the window system that the first
+// paint does not need: they follow it.
+void Form1::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!icon_set_) {
+        icon_set_ = true;
+        QTimer::singleShot(0, this, [this] {
+            load_icon_resources();
+            QIcon icon;
+            for (const int size : {16, 32, 48, 64}) {
+                icon.addFile(QStringLiteral(":/marlowin/marlowin-%1.png").arg(size),
+                             QSize(size, size));
+            }
+            setWindowIcon(icon);
+        });
+    }
 }
 
 void Form1::showEvent(QShowEvent* event) {

@@ -39,6 +39,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -62,6 +63,7 @@ private:
     std::unique_ptr<MessageBoxes> boxes_;
     std::unique_ptr<BackgroundFetch> fetch_;
     bool closing_ = false;
+    bool icon_set_ = false;
 };
 
 }  // namespace marlowin

@@ -37,6 +37,7 @@ TransferModuleLoader::~TransferModuleLoader() {
     // The module stays loaded: its libraries may keep threads and handlers until exit.
 }
 
+// On the worker: only the loading, which is what takes long.
 void TransferModuleLoader::load() {
     QString errors;
     for (const QString& candidate : module_candidates()) {
@@ -50,25 +51,24 @@ void TransferModuleLoader::load() {
         failure_ = errors.toStdString();
         return;
     }
-    auto* create = reinterpret_cast<CreatePageFetcher*>(library_.resolve(kCreatePageFetcherSymbol));
-    if (create == nullptr) {
+    create_ = reinterpret_cast<CreatePageFetcher*>(library_.resolve(kCreatePageFetcherSymbol));
+    if (create_ == nullptr) {
         failure_ = library_.errorString().toStdString();
-        return;
-    }
-    try {
-        create(options_, fetcher_);
-    } catch (const std::exception& error) {
-        failure_ = error.what();
     }
 }
 
+// On the thread that asks, the window's: the fetcher's making sets libcurl up, which wants the
+// main thread. Its errors are TransferErrors of the one type both sides share.
 PageFetcher& TransferModuleLoader::fetcher() {
     start();
     if (loading_.valid()) {
         loading_.get();
     }
+    if (!fetcher_ && create_ != nullptr) {
+        create_(options_, fetcher_);
+    }
     if (!fetcher_) {
-        throw TransferError(-1, "无法加载网络组件，程序安装可能不完整", failure_);
+        throw TransferError(kComponentMissing, "无法加载网络组件，程序安装可能不完整", failure_);
     }
     return *fetcher_;
 }

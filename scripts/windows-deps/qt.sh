@@ -1,8 +1,8 @@
 # Qt 6.4.2 base from Debian's qt6-base source: Core, Gui, Widgets, Concurrent and Test, with the
 # windows and offscreen platform plugins. Everything the program does not use is turned off, to
 # keep the build short; Debian's own moc, rcc and uic 6.4.2 serve as the host tools. The bundled
-# FreeType is kept for the offscreen platform; tabletevent needs wintab.h, which the Debian
-# source drops; DirectWrite 3 builds only together with Direct2D.
+# FreeType is kept for the offscreen platform. tabletevent needs wintab.h, which the Debian
+# source drops; DirectWrite 3 builds only with Direct2D, and dynamicgl only with OpenGL.
 source_package=qt6-base
 build_component() {
     cmake -G Ninja -S "$SRC" -B "$BUILD" \
@@ -12,7 +12,7 @@ build_component() {
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
         -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_xml=OFF \
         -DFEATURE_printsupport=OFF -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF \
-        -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF -DFEATURE_icu=OFF \
+        -DFEATURE_dynamicgl=OFF -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF -DFEATURE_icu=OFF \
         -DFEATURE_fontconfig=OFF -DFEATURE_tabletevent=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF \
         -DFEATURE_testlib=ON -DFEATURE_concurrent=ON \
         -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \

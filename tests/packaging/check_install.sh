@@ -10,7 +10,8 @@ tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$tmp"' EXIT
 cmake --install "$build" --prefix "$tmp/usr" >/dev/null
 cd "$tmp/usr"
-ls bin/marlowin lib/marlowin/libmarlowin-transfer.so share/icons/hicolor/64x64/apps/marlowin.png \
+ls bin/marlowin lib/marlowin/libmarlowin-transfer.so lib/marlowin/libmarlowin-workflow.so \
+   share/icons/hicolor/64x64/apps/marlowin.png \
    share/icons/hicolor/scalable/apps/marlowin.svg >/dev/null
 grep -qx 'Icon=marlowin' share/applications/org.marlowin.Marlowin.desktop
 grep -q '<release version="1.00"' share/metainfo/org.marlowin.Marlowin.metainfo.xml
@@ -33,10 +34,13 @@ if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null && command -v xp
   export DISPLAY=":$(cat "$tmp/display")"
   platform=xcb
 fi
-# Installed, the program loads the module installed beside it; copied elsewhere without it,
-# it loads none (the window stays, and reports the missing module when asked to fetch).
-mkdir "$tmp/elsewhere" && cp bin/marlowin "$tmp/elsewhere/"
-for program in bin/marlowin "$tmp/elsewhere/marlowin"; do
+# Installed, the program loads the module installed beside it; copied elsewhere without it
+# (with the library it needs to start), it loads none (the window stays, and reports the
+# missing module when asked to fetch).
+mkdir -p "$tmp/elsewhere/bin" "$tmp/elsewhere/lib/marlowin"
+cp bin/marlowin "$tmp/elsewhere/bin/"
+cp lib/marlowin/libmarlowin-workflow.so "$tmp/elsewhere/lib/marlowin/"
+for program in bin/marlowin "$tmp/elsewhere/bin/marlowin"; do
   QT_QPA_PLATFORM=$platform "$program" 2>/dev/null &
   sleep 2
   kill -0 $! || { echo "$program ended instead of showing its window"; exit 1; }

@@ -1,33 +1,91 @@
 #include "tests/shared/local_http_server.h"
 
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
 #include <stdexcept>
 
 namespace marlowin::testing {
 
 namespace {
 
-int listen_on_loopback(int& port, int backlog) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+// What differs between Winsock and POSIX sockets.
+#if defined(_WIN32)
+constexpr int kNoSignal = 0;
+constexpr int kShutBoth = SD_BOTH;
+void close_socket(NativeSocket fd) {
+    ::closesocket(fd);
+}
+int poll_sockets(pollfd* fds, unsigned long count, int timeout_ms) {
+    return ::WSAPoll(fds, count, timeout_ms);
+}
+bool valid(NativeSocket fd) {
+    return fd != INVALID_SOCKET;
+}
+NativeSocket new_socket() {
+    static std::once_flag started;
+    std::call_once(started, [] {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    });
+    return ::socket(AF_INET, SOCK_STREAM, 0);
+}
+NativeSocket accept_connection(NativeSocket listening) {
+    return ::accept(listening, nullptr, nullptr);
+}
+bool interrupted() {
+    return false;
+}
+using Length = int;
+#else
+constexpr int kNoSignal = MSG_NOSIGNAL;
+constexpr int kShutBoth = SHUT_RDWR;
+void close_socket(NativeSocket fd) {
+    ::close(fd);
+}
+int poll_sockets(pollfd* fds, nfds_t count, int timeout_ms) {
+    return ::poll(fds, count, timeout_ms);
+}
+bool valid(NativeSocket fd) {
+    return fd >= 0;
+}
+NativeSocket new_socket() {
+    return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}
+NativeSocket accept_connection(NativeSocket listening) {
+    return ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
+}
+bool interrupted() {
+    return errno == EINTR;
+}
+using Length = ssize_t;
+#endif
+
+NativeSocket listen_on_loopback(int& port, int backlog) {
+    const NativeSocket fd = new_socket();
+    if (!valid(fd)) {
         throw std::runtime_error("socket failed");
     }
     const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd, backlog) != 0) {
-        ::close(fd);
+        close_socket(fd);
         throw std::runtime_error("bind/listen on 127.0.0.1 failed");
     }
     socklen_t length = sizeof address;
@@ -42,11 +100,11 @@ std::string lower(std::string text) {
     return text;
 }
 
-bool read_request(int fd, HttpRequest& request) {
+bool read_request(NativeSocket fd, HttpRequest& request) {
     std::string buffer;
     char chunk[4096];
     while (buffer.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        const Length n = ::recv(fd, chunk, sizeof chunk, 0);
         if (n <= 0) {
             return false;
         }
@@ -77,8 +135,10 @@ bool Connection::send(std::string_view bytes) {
         if (server_.stopping_) {
             return false;
         }
-        const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
+        const Length n =
+            ::send(fd_, bytes.data(),
+                   static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 30)), kNoSignal);
+        if (n < 0 && interrupted()) {
             continue;
         }
         if (n <= 0) {
@@ -108,7 +168,7 @@ bool Connection::wait(std::chrono::milliseconds duration) {
 void Connection::reset() const {
     // Closing a socket that lingers for zero seconds sends RST instead of FIN.
     const linger hard{1, 0};
-    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
 }
 
 LocalHttpServer::LocalHttpServer(Handler handler) : handler_(std::move(handler)) {
@@ -122,17 +182,17 @@ LocalHttpServer::~LocalHttpServer() {
         stopping_ = true;
         for (const Worker& worker : workers_) {
             if (!worker.done) {
-                ::shutdown(worker.fd, SHUT_RDWR);
+                ::shutdown(worker.fd, kShutBoth);
             }
         }
     }
     stopped_.notify_all();
-    ::shutdown(listen_fd_, SHUT_RDWR);
+    ::shutdown(listen_fd_, kShutBoth);
     acceptor_.join();
     for (Worker& worker : workers_) {
         worker.thread.join();
     }
-    ::close(listen_fd_);
+    close_socket(listen_fd_);
 }
 
 std::string LocalHttpServer::url(std::string_view path) const {
@@ -142,13 +202,12 @@ std::string LocalHttpServer::url(std::string_view path) const {
 void LocalHttpServer::accept_loop() {
     while (!stopping_) {
         pollfd waiting{listen_fd_, POLLIN, 0};
-        const int fd = ::poll(&waiting, 1, 100) > 0
-                           ? ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC)
-                           : -1;
+        const NativeSocket fd = poll_sockets(&waiting, 1, 100) > 0 ? accept_connection(listen_fd_)
+                                                                   : static_cast<NativeSocket>(-1);
         std::lock_guard lock(mutex_);
-        if (fd < 0 || stopping_) {
-            if (fd >= 0) {
-                ::close(fd);
+        if (!valid(fd) || stopping_) {
+            if (valid(fd)) {
+                close_socket(fd);
             }
             continue;
         }
@@ -172,14 +231,13 @@ void LocalHttpServer::serve(Worker& worker) {
         handler_(request, connection);
     }
     std::lock_guard lock(mutex_);
-    ::close(worker.fd);
+    close_socket(worker.fd);
     worker.done = true;
 }
 
 int refused_port() {
     int port = 0;
-    const int fd = listen_on_loopback(port, 1);
-    ::close(fd);
+    close_socket(listen_on_loopback(port, 1));
     return port;
 }
 

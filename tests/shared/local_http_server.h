@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <map>
@@ -27,6 +28,13 @@ struct HttpRequest {
 
 class LocalHttpServer;
 
+/// A socket as the system names it: a descriptor, or a Winsock SOCKET.
+#if defined(_WIN32)
+using NativeSocket = std::uintptr_t;
+#else
+using NativeSocket = int;
+#endif
+
 /// One accepted connection, handed to the handler on its own thread.
 class Connection {
 public:
@@ -43,8 +51,8 @@ public:
 
 private:
     friend class LocalHttpServer;
-    Connection(int fd, LocalHttpServer& server) : fd_(fd), server_(server) {}
-    int fd_;
+    Connection(NativeSocket fd, LocalHttpServer& server) : fd_(fd), server_(server) {}
+    NativeSocket fd_;
     LocalHttpServer& server_;
 };
 
@@ -70,7 +78,7 @@ public:
 private:
     friend class Connection;
     struct Worker {
-        int fd = -1;
+        NativeSocket fd = 0;
         bool done = false;  // its connection is closed
         std::thread thread;
     };
@@ -78,7 +86,7 @@ private:
     void serve(Worker& worker);
 
     Handler handler_;
-    int listen_fd_ = -1;
+    NativeSocket listen_fd_ = 0;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> requests_{0};

@@ -254,7 +254,7 @@ TEST(CurlTransfer, CancelStopsATransferAtOnceEvenAfterItsLastByte) {
         std::promise<void> arriving;
         bool signalled = false;
         std::vector<std::uint64_t> received;
-        transfer.set_progress_callback([&](std::uint64_t bytes) {
+        transfer.set_progress_callback([&](std::uint64_t bytes, bool /*all_arrived*/) {
             received.push_back(bytes);
             // The stalled body after its first 5000 bytes; the trickle once it has grown a while.
             const bool ready = path[1] == '\0' ? bytes >= 5000 : received.size() >= 5;
@@ -277,7 +277,7 @@ TEST(CurlTransfer, CancelStopsATransferAtOnceEvenAfterItsLastByte) {
     // Every byte has arrived when the cancel comes.
     const std::string page(std::size_t{8} << 20, 'a');
     LocalHttpServer plain([&](const HttpRequest&, Connection& c) { c.respond(200, page, ""); });
-    transfer.set_progress_callback([&](std::uint64_t bytes) {
+    transfer.set_progress_callback([&](std::uint64_t bytes, bool /*all_arrived*/) {
         if (bytes >= page.size()) {
             transfer.cancel();
         }

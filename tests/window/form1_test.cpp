@@ -18,6 +18,8 @@ using testing::WindowTest;
 TEST_F(WindowTest, TheElementsLieWhereThePersonLooksForThem) {
     EXPECT_EQ(form->size(), QSize(339, 230));
     EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "fixed size";
+    // The program's icon, which follows the first paint.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->windowIcon().isNull(); }, 5000));
     const QList<QSize> sizes = form->windowIcon().availableSizes();
     for (const int side : {16, 32, 48, 64}) {
         EXPECT_TRUE(sizes.contains(QSize(side, side))) << side;
