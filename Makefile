@@ -11,7 +11,9 @@ CMAKE_FLAGS ?=
 # The Makefile's builds are developers' and CI's: every warning stops them.
 WERROR      := -DMARLOWIN_WERROR=ON
 
-.PHONY: all deps build run test sanitize fuzz lint bench package clean
+WINDOWS_DIR ?= build-windows
+
+.PHONY: all deps build run test sanitize fuzz lint bench package windows windows-test clean
 
 all: build
 
@@ -62,5 +64,16 @@ package: deps
 	cd $(PACKAGE_DIR) && cpack
 	@ls -1 $(PACKAGE_DIR)/*.deb
 
+# The Windows build, cross-compiled with MinGW-w64 against Qt, ICU, libcurl, uchardet and
+# GoogleTest built from Debian's sources once (scripts/build-windows-deps keeps them in
+# ~/.cache/marlowin), then the installer and the portable zip in $(WINDOWS_DIR).
+windows:
+	@scripts/install-deps --windows
+	scripts/build-windows $(WINDOWS_DIR) $(JOBS) $(WERROR) $(CMAKE_FLAGS)
+
+# The Windows build's whole suite under Wine, on a private X server.
+windows-test: windows
+	scripts/run-windows-tests $(WINDOWS_DIR) $(JOBS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(PACKAGE_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) build-lint
+	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(PACKAGE_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR) build-lint

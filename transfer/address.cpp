@@ -186,6 +186,16 @@ std::string rewrite(std::string_view typed) {
     if (host.find('%') != std::string_view::npos) {
         malformed("a percent sign in the host name");
     }
+    // An IPv4 part inside an IPv6 address has no leading zeros (the URL Standard); the
+    // libcurl of one system refuses "[::4.1.5.05]", that of another would take it.
+    if (host.starts_with('[')) {
+        for (std::size_t dot = host.find('.'); dot != std::string_view::npos;
+             dot = host.find('.', dot + 1)) {
+            if (dot + 2 < host.size() && host[dot + 1] == '0' && ascii::is_digit(host[dot + 2])) {
+                malformed("a leading zero in an IPv4 part of an IPv6 address");
+            }
+        }
+    }
     url += host_to_ascii(host);
     url += authority.substr(host.size());
     if (tail.empty() || (tail.front() != '/' && tail.front() != '\\')) {

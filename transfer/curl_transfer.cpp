@@ -102,6 +102,26 @@ std::size_t unread_bytes(CURLM* multi) {
     return waiting;
 }
 
+// Whether a Location header's address names a scheme other than http and https.
+bool leaves_http(std::string_view location) {
+    while (!location.empty() && ascii::is_whitespace(location.front())) {
+        location.remove_prefix(1);
+    }
+    std::size_t end = 0;
+    while (end < location.size() &&
+           (ascii::is_alpha(location[end]) ||
+            (end > 0 && (ascii::is_digit(location[end]) || location[end] == '+' ||
+                         location[end] == '-' || location[end] == '.')))) {
+        ++end;
+    }
+    if (end == 0 || end >= location.size() || location[end] != ':') {
+        return false;  // a relative address
+    }
+    const std::string_view scheme = location.substr(0, end);
+    return !(scheme.size() == 4 && ascii::starts_with_ignoring_case(scheme, "http")) &&
+           !(scheme.size() == 5 && ascii::starts_with_ignoring_case(scheme, "https"));
+}
+
 enum class Abort { None, Cancelled, TooLarge, HeadersTooLong, ConflictingLengths };
 
 /// One transfer on its easy handle: set up, driven to its end, and its outcome read.
@@ -142,6 +162,7 @@ private:
     Utf8Validator validator_;
     std::size_t header_bytes_ = 0;
     std::optional<std::string> declared_length_;  // of the response being received
+    std::string location_;                        // where the last redirect pointed
     // Bytes seen arriving: unread on the socket at each wake-up, or counted by libcurl.
     std::size_t raw_seen_ = 0;
     std::size_t left_unread_ = 0;
@@ -233,9 +254,13 @@ std::size_t Request::on_header(char* line, std::size_t size, std::size_t count, 
         request.abort_ = Abort::HeadersTooLong;
         return 0;
     }
-    if (!request.lengths_agree(std::string_view(line, n))) {
+    const std::string_view text(line, n);
+    if (!request.lengths_agree(text)) {
         request.abort_ = Abort::ConflictingLengths;
         return 0;
+    }
+    if (ascii::starts_with_ignoring_case(text, "location:")) {
+        request.location_ = text.substr(9);
     }
     return n;
 }
@@ -372,6 +397,13 @@ FetchedDocument Request::outcome(CURLcode result) {
         throw TransferError(static_cast<int>(status), describe_http_status(status),
                             "HTTP status " + std::to_string(status) + " from " +
                                 url_without_userinfo(effective != nullptr ? effective : url_));
+    }
+    // A redirect to another scheme: some libcurl builds cannot even parse its address
+    // (file:///etc/passwd on Windows); any way, it is a scheme that is not fetched.
+    if ((result == CURLE_URL_MALFORMAT || result == CURLE_UNSUPPORTED_PROTOCOL) && status >= 300 &&
+        status < 400 && leaves_http(location_)) {
+        throw TransferError(CURLE_UNSUPPORTED_PROTOCOL,
+                            describe_curl_error(CURLE_UNSUPPORTED_PROTOCOL), detail);
     }
     switch (result) {
         case CURLE_OK:

@@ -21,4 +21,5 @@ grep -qi 'VALUE "Translation", 0x804' "$tmp/back.rc"
 grep -q 'FILEVERSION 1, 0, 0, 0' "$tmp/back.rc"
 grep -q 'LANGUAGE 4, 2' "$tmp/back.rc"
 grep -q 'Has 4 elements' "$tmp/back.rc"  # the icon in 16, 32, 48 and 64 px
+grep -q 'PerMonitorV2' "$tmp/back.rc"     # the manifest
 echo "ok"

@@ -130,14 +130,24 @@ bool read_request(NativeSocket fd, HttpRequest& request) {
 
 }  // namespace
 
+// Sends only when the socket takes bytes, looking at the server's stop between waits: a client
+// that stops reading must not hold a handler in send() (Wine's shutdown() does not wake it).
 bool Connection::send(std::string_view bytes) {
     while (!bytes.empty()) {
         if (server_.stopping_) {
             return false;
         }
+        pollfd writable{fd_, POLLOUT, 0};
+        const int ready = poll_sockets(&writable, 1, 100);
+        if (ready == 0 || (ready < 0 && interrupted())) {
+            continue;
+        }
+        if (ready < 0 || (writable.revents & POLLOUT) == 0) {
+            return false;
+        }
         const Length n =
             ::send(fd_, bytes.data(),
-                   static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 30)), kNoSignal);
+                   static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 16)), kNoSignal);
         if (n < 0 && interrupted()) {
             continue;
         }

@@ -4,6 +4,7 @@
 
 #if defined(_WIN32)
 // clang-format off
+#include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>

@@ -6,6 +6,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#include <winsock2.h>  // before windows.h, as it asks
 #endif
 
 #include "transfer/page_fetcher.h"

@@ -145,7 +145,7 @@ TEST(CurlTransfer, DecodesEveryWayAPageDeclaresItsEncoding) {
     });
     CurlTransfer transfer(quick_options());
     for (std::size_t i = 0; i < std::size(pages); ++i) {
-        const DecodedPage page = transfer.open_page(server.url("/" + std::to_string(i)));
+        const DecodedPage page = transfer.open_page(server.url("/") + std::to_string(i));
         const std::string expected = pages[i].markup + pages[i].text;
         EXPECT_EQ(page.text, expected) << "page " << i;
         EXPECT_EQ(page.encoding->name, pages[i].encoding) << "page " << i;
@@ -377,7 +377,8 @@ TEST(CurlTransferFaults, MisbehavingServersEndInErrorsThatNameTheCause) {
         int number;
         std::string description;
     } rows[] = {
-        {"/reset", CURLE_RECV_ERROR, cut_off},
+        // Wine's sockets close gracefully even when told to reset.
+        {"/reset", testing::running_under_wine() ? CURLE_PARTIAL_FILE : CURLE_RECV_ERROR, cut_off},
         {"/short", CURLE_PARTIAL_FILE, cut_off},
         {"/two-lengths", CURLE_WEIRD_SERVER_REPLY, std::string(kConflictingLengths)},
         {"/too-large", CURLE_FILESIZE_EXCEEDED, "文档太大（超过 64 MiB），已拒绝接收"},
