@@ -84,7 +84,8 @@ BENCHMARK(BM_DecodeMillionsOfUnclosedTags)->Unit(benchmark::kMillisecond);
 
 // The time from a stop request, made halfway through a pass, to the pass giving up. Reported
 // as manual time; counter "over_budget" is the worst of the runs over 100 ms.
-void cancel_latency(benchmark::State& state, const std::function<void(std::stop_token)>& pass) {
+void cancel_latency(benchmark::State& state,
+                    const std::function<void(const std::stop_token&)>& pass) {
     const auto whole_start = Clock::now();
     pass({});
     const auto whole = Clock::now() - whole_start;
@@ -109,28 +110,28 @@ void cancel_latency(benchmark::State& state, const std::function<void(std::stop_
     state.counters["whole_pass_ms"] = std::chrono::duration<double, std::milli>(whole).count();
 }
 void BM_CancelInLateMetaScan(benchmark::State& state) {
-    cancel_latency(state, [](std::stop_token stop) {
+    cancel_latency(state, [](const std::stop_token& stop) {
         benchmark::DoNotOptimize(marlowin::late_meta_charset(pages().attributes, stop));
     });
 }
 void BM_CancelInUtf8Check(benchmark::State& state) {
-    cancel_latency(state, [](std::stop_token stop) {
+    cancel_latency(state, [](const std::stop_token& stop) {
         benchmark::DoNotOptimize(marlowin::is_valid_utf8(pages().plain, stop));
     });
 }
 void BM_CancelInDetector(benchmark::State& state) {
-    cancel_latency(state, [](std::stop_token stop) {
+    cancel_latency(state, [](const std::stop_token& stop) {
         benchmark::DoNotOptimize(marlowin::guess_encoding(pages().gbk, stop));
     });
 }
 void BM_CancelInGb18030Decoding(benchmark::State& state) {
-    cancel_latency(state, [](std::stop_token stop) {
+    cancel_latency(state, [](const std::stop_token& stop) {
         benchmark::DoNotOptimize(marlowin::decode_bytes(marlowin::encoding(EncodingId::Gb18030),
                                                         std::string_view(pages().gbk), stop));
     });
 }
 void BM_CancelInSingleByteDecoding(benchmark::State& state) {
-    cancel_latency(state, [](std::stop_token stop) {
+    cancel_latency(state, [](const std::stop_token& stop) {
         benchmark::DoNotOptimize(marlowin::decode_bytes(marlowin::encoding(EncodingId::Windows1252),
                                                         std::string_view(pages().gbk), stop));
     });

@@ -59,7 +59,7 @@ TEST(CurlTransfer, DecodesEveryWayAPageDeclaresItsEncoding) {
         }
         return all;
     };
-    const std::string xml_gbk = "<?xml version=\"1.0\" encoding=\"gbk\"?><rss>";
+    const std::string xml_gbk = R"(<?xml version="1.0" encoding="gbk"?><rss>)";
     const struct {
         const char* charset;  // in the Content-Type; nullptr: no Content-Type at all
         std::string markup;
@@ -131,7 +131,7 @@ TEST(CurlTransfer, DecodesEveryWayAPageDeclaresItsEncoding) {
         {"", xml_gbk, gbk, "百度一下", "GBK", Source::XmlDeclaration},
         {"", "<?xml version='1.0' encoding='utf-16'?>", "ok", "ok", "UTF-8",
          Source::XmlDeclaration},
-        {"", "<?xml version=\"1.0\" encoding=\"utf-8\"?>", gbk, "百度一下", "gb18030",
+        {"", R"(<?xml version="1.0" encoding="utf-8"?>)", gbk, "百度一下", "gb18030",
          Source::Gb18030Check},
         {"", xml_gbk + "<meta charset=big5>", big5, "中文標題", "Big5", Source::MetaPrescan},
     };

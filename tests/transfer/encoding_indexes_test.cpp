@@ -63,19 +63,19 @@ constexpr std::pair<std::size_t, char32_t> kGb18030Since[] = {
 // feed that no decoder may swallow.
 class Sequences {
 public:
-    void add(std::string bytes, std::u32string text) {
+    void add(const std::string& bytes, const std::u32string& text) {
         starts_.push_back(input_.size());
         input_ += bytes + '\n';
         expected_ += text + U'\n';
     }
     // A sequence of an index: its code point, or an error that restores an ASCII last byte.
-    void add(std::string bytes, std::optional<char32_t> code_point) {
+    void add(const std::string& bytes, std::optional<char32_t> code_point) {
         const auto last = static_cast<unsigned char>(bytes.back());
         std::u32string text = code_point ? std::u32string(1, *code_point) : U"\uFFFD";
         if (!code_point && bytes.size() > 1 && last < 0x80) {
             text += static_cast<char32_t>(last);
         }
-        add(std::move(bytes), std::move(text));
+        add(bytes, text);
     }
 
     // The sequences whose decoding differs, listed.

@@ -55,13 +55,13 @@ TEST(XmlDeclaration, NamesTheEncodingAtTheStartOnly) {
     } rows[] = {
         {R"(<?xml version="1.0" encoding="euc-kr"?><rss>)", "EUC-KR"},
         {"<?xml version='1.0' encoding = 'GB2312' standalone='yes'?>", "GBK"},
-        {"<?xml version=\"1.0\" encoding=\"UTF-16\"?>", "UTF-8"},
-        {"<?xml version=\"1.0\" encoding=\"x-user-defined\"?>", "windows-1252"},
-        {"<?xml version=\"1.0\"?>", "none"},
-        {"<?xml version=\"1.0\" encoding=\"nonsense\"?>", "none"},
-        {" <?xml version=\"1.0\" encoding=\"big5\"?>", "none"},  // not at the very start
-        {"<?xml version=\"1.0\" encoding=\"big5\"", "none"},     // never closed
-        {"<!-- <?xml version=\"1.0\" encoding=\"big5\"?> -->", "none"},
+        {R"(<?xml version="1.0" encoding="UTF-16"?>)", "UTF-8"},
+        {R"(<?xml version="1.0" encoding="x-user-defined"?>)", "windows-1252"},
+        {R"(<?xml version="1.0"?>)", "none"},
+        {R"(<?xml version="1.0" encoding="nonsense"?>)", "none"},
+        {R"( <?xml version="1.0" encoding="big5"?>)", "none"},  // not at the very start
+        {R"(<?xml version="1.0" encoding="big5")", "none"},     // never closed
+        {R"(<!-- <?xml version="1.0" encoding="big5"?> -->)", "none"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(name_of(xml_declaration_charset(row.document)), row.expected) << row.document;
