@@ -480,8 +480,8 @@ TEST(CurlTransferFaults, AGzipBombIsRefusedWithinTheCap) {
         connection.respond(200, bomb, "text/html", "Content-Encoding: gzip\r\n");
     });
     CurlTransfer transfer(quick_options());  // the program's 64 MiB cap
-    const auto before = testing::ProcessUsage::now();
-    const bool peak_measurable = testing::ProcessUsage::reset_peak();
+    [[maybe_unused]] const auto before = testing::ProcessUsage::now();
+    [[maybe_unused]] const bool peak_measurable = testing::ProcessUsage::reset_peak();
     expect_transfer_error([&] { return transfer.open_url(server.url()); }, CURLE_FILESIZE_EXCEEDED,
                           "文档太大（超过 64 MiB），已拒绝接收");
 #if !defined(__SANITIZE_ADDRESS__)  // its quarantine holds freed memory back on purpose

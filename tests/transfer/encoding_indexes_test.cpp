@@ -42,9 +42,9 @@ std::map<std::string, Index> read_indexes() {
                 index.emplace_back();
                 at += 3;
             } else if (std::isdigit(static_cast<unsigned char>(js[at])) != 0) {
-                std::size_t length = 0;
-                index.emplace_back(static_cast<char32_t>(std::stoul(js.substr(at), &length)));
-                at += length - 1;
+                char* end = nullptr;
+                index.emplace_back(static_cast<char32_t>(std::strtoul(js.c_str() + at, &end, 10)));
+                at = static_cast<std::size_t>(end - js.c_str()) - 1;
             }
         }
     }
@@ -63,19 +63,19 @@ constexpr std::pair<std::size_t, char32_t> kGb18030Since[] = {
 // feed that no decoder may swallow.
 class Sequences {
 public:
-    void add(const std::string& bytes, const std::u32string& text) {
+    void add(std::string_view bytes, std::u32string_view text) {
         starts_.push_back(input_.size());
-        input_ += bytes + '\n';
-        expected_ += text + U'\n';
+        input_.append(bytes);
+        input_ += '\n';
+        expected_.append(text);
+        expected_ += U'\n';
     }
     // A sequence of an index: its code point, or an error that restores an ASCII last byte.
-    void add(const std::string& bytes, std::optional<char32_t> code_point) {
+    void add(std::string_view bytes, std::optional<char32_t> code_point) {
         const auto last = static_cast<unsigned char>(bytes.back());
-        std::u32string text = code_point ? std::u32string(1, *code_point) : U"\uFFFD";
-        if (!code_point && bytes.size() > 1 && last < 0x80) {
-            text += static_cast<char32_t>(last);
-        }
-        add(bytes, text);
+        const char32_t text[] = {code_point.value_or(U'\uFFFD'), static_cast<char32_t>(last)};
+        add(bytes,
+            std::u32string_view(text, !code_point && bytes.size() > 1 && last < 0x80 ? 2 : 1));
     }
 
     // The sequences whose decoding differs, listed.
@@ -141,12 +141,14 @@ private:
     std::vector<std::size_t> starts_;
 };
 
-std::string bytes_of(std::initializer_list<unsigned> values) {
-    std::string out;
+// Up to four bytes, as a view of a buffer that lasts until the next call.
+std::string_view bytes_of(std::initializer_list<unsigned> values) {
+    static thread_local char buffer[8];
+    std::size_t n = 0;
     for (const unsigned v : values) {
-        out += static_cast<char>(v);
+        buffer[n++] = static_cast<char>(v);
     }
-    return out;
+    return {buffer, n};
 }
 
 const std::map<std::string, Index>& indexes() {
@@ -215,8 +217,9 @@ Sequences gb18030() {
                     } else {
                         // The last three bytes are read again: b2 alone, then b3 b4 with the
                         // line feed, which ends that sequence too.
-                        s.add(bytes_of({b1, b2, b3, b4}), {U'\uFFFD', static_cast<char32_t>(b2),
-                                                           U'\uFFFD', static_cast<char32_t>(b4)});
+                        s.add(bytes_of({b1, b2, b3, b4}),
+                              std::u32string{U'\uFFFD', static_cast<char32_t>(b2), U'\uFFFD',
+                                             static_cast<char32_t>(b4)});
                     }
                 }
             }
@@ -309,12 +312,12 @@ Sequences iso_2022_jp() {
     for (unsigned lead = 0x21; lead <= 0x7E; ++lead) {
         for (unsigned trail = 0x21; trail <= 0x7E; ++trail) {
             const auto cp = at(jis0208, (lead - 0x21) * 94 + trail - 0x21);
-            s.add("\x1B$B" + bytes_of({lead, trail}) + "\x1B(B",
+            s.add("\x1B$B" + std::string(bytes_of({lead, trail})) + "\x1B(B",
                   cp ? std::u32string(1, *cp) : U"\uFFFD");
         }
     }
     for (unsigned b = 0x21; b <= 0x5F; ++b) {
-        s.add("\x1B(I" + bytes_of({b}) + "\x1B(B",
+        s.add("\x1B(I" + std::string(bytes_of({b})) + "\x1B(B",
               std::u32string(1, static_cast<char32_t>(0xFF61 - 0x21 + b)));
     }
     s.add("\x1B(J\\~\x1B(B", U"\u00A5\u203E");
