@@ -31,7 +31,7 @@ QString progress_text(int bytes) {
 // the bytes received go out as its progress, which Qt passes on a few times a second at most.
 // Qt would drop the last count if it came too soon after the one before; made the top of the
 // progress range, it always goes out.
-void fetch_in_worker(QPromise<std::string>& promise, PageFetcher& fetcher,
+void fetch_in_worker(QPromise<BackgroundFetch::Document>& promise, PageFetcher& fetcher,
                      const std::string& address) {
     fetcher.set_progress_callback([&promise](std::uint64_t bytes, bool all_arrived) {
         const int received = static_cast<int>(std::min<std::uint64_t>(bytes, INT_MAX));
@@ -41,7 +41,7 @@ void fetch_in_worker(QPromise<std::string>& promise, PageFetcher& fetcher,
         promise.setProgressValue(received);
     });
     try {
-        promise.addResult(fetcher.open_url(address));
+        promise.addResult(std::make_shared<std::string>(fetcher.open_url(address)));
     } catch (...) {
         promise.setException(std::current_exception());
     }
@@ -95,7 +95,7 @@ void BackgroundFetch::start(PageFetcher& fetcher, std::string address, Finished 
                      [this] { cancel(); });
 
     watcher_.setFuture(
-        QtConcurrent::run([&fetcher, address = std::move(address)](QPromise<std::string>& promise) {
+        QtConcurrent::run([&fetcher, address = std::move(address)](QPromise<Document>& promise) {
             fetch_in_worker(promise, fetcher, address);
         }));
 }
@@ -137,6 +137,11 @@ void BackgroundFetch::set_busy(bool busy) {
 }
 
 void BackgroundFetch::ended() {
+    // A fetch ends once; a second finished signal, which Qt can send when the worker lets go
+    // of its promise, finds nothing left to end.
+    if (fetcher_ == nullptr) {
+        return;
+    }
     if (QApplication::activeWindow() == progress_.get()) {
         window_.activateWindow();  // the person was in the dialog: back to the window
     }

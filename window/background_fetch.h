@@ -26,8 +26,10 @@ class PageFetcher;
  */
 class BackgroundFetch {
 public:
-    /// Takes the ended fetch: its takeResult() gives the document, or throws what ended it.
-    using Finished = std::function<void(QFuture<std::string> fetch)>;
+    /// The fetched document, shared with the ended future so that it can be moved out of it.
+    using Document = std::shared_ptr<std::string>;
+    /// Takes the ended fetch: its result() gives the document, or throws what ended it.
+    using Finished = std::function<void(QFuture<Document> fetch)>;
 
     /// @param elements the window's elements, which take no input while a fetch runs
     BackgroundFetch(QWidget& window, std::vector<QWidget*> elements);
@@ -54,7 +56,7 @@ private:
     QWidget& window_;
     std::vector<QWidget*> elements_;
     QPointer<QWidget> focus_;  // where the focus was when the fetch began
-    QFutureWatcher<std::string> watcher_;
+    QFutureWatcher<Document> watcher_;
     std::unique_ptr<QProgressDialog> progress_;
     PageFetcher* fetcher_ = nullptr;  // while a fetch runs
     Finished finished_;

@@ -161,14 +161,17 @@ void Form1::retrieve_action() {
     run_action([this] {
         PageFetcher& inet1 = inet1_->fetcher();
         std::string address = start_retrieve(*fields_, inet1);
-        fetch_->start(inet1, std::move(address),
-                      [this](QFuture<std::string> fetch) { retrieve_finished(std::move(fetch)); });
+        fetch_->start(
+            inet1, std::move(address),
+            [this](const QFuture<BackgroundFetch::Document>& fetch) { retrieve_finished(fetch); });
     });
 }
 
-// takeResult() throws what ended a failed fetch, for run_action to report.
-void Form1::retrieve_finished(QFuture<std::string> fetch) {
-    run_action([&] { finish_retrieve(*fields_, *boxes_, fetch.takeResult()); });
+// result() throws what ended a failed fetch, for run_action to report. Not takeResult(): it
+// resets the future, and the worker, still letting go of its promise, would then finish it
+// a second time.
+void Form1::retrieve_finished(const QFuture<BackgroundFetch::Document>& fetch) {
+    run_action([&] { finish_retrieve(*fields_, *boxes_, std::move(*fetch.result())); });
 }
 
 void Form1::extract_action() {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "transfer/page_fetcher.h"
+#include "window/background_fetch.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -16,7 +17,6 @@ class QPushButton;
 
 namespace marlowin {
 
-class BackgroundFetch;
 class MessageBoxes;
 class TransferModuleLoader;
 class WidgetFields;
@@ -49,7 +49,7 @@ private:
     void run_action(const std::function<void()>& action);
 
     void retrieve_action();
-    void retrieve_finished(QFuture<std::string> fetch);
+    void retrieve_finished(const QFuture<BackgroundFetch::Document>& fetch);
     void extract_action();
     void clear_address_action();
     void clear_result_action();
