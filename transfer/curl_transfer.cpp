@@ -297,8 +297,8 @@ bool Request::lengths_agree(std::string_view line) {
 }
 
 // The socket woke the wait: what waits on it for libcurl is new, unless it waited already.
+// count_arrivals() restarts the silence clock when this count grows.
 void Request::note_unread(CURLM* multi) {
-    last_arrival_ = Clock::now();
     const std::size_t unread = unread_bytes(multi);
     raw_seen_ += unread - std::min(unread, left_unread_);
 }
