@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <mutex>
 #include <stdexcept>
 
 namespace marlowin::testing {
@@ -24,22 +23,17 @@ namespace {
 #if defined(_WIN32)
 constexpr int kNoSignal = 0;
 constexpr int kShutBoth = SD_BOTH;
-void close_socket(NativeSocket fd) {
-    ::closesocket(fd);
-}
-int poll_sockets(pollfd* fds, unsigned long count, int timeout_ms) {
-    return ::WSAPoll(fds, count, timeout_ms);
-}
+constexpr auto close_socket = ::closesocket;
+constexpr auto poll_sockets = ::WSAPoll;
 bool valid(NativeSocket fd) {
     return fd != INVALID_SOCKET;
 }
 NativeSocket new_socket() {
-    static std::once_flag started;
-    std::call_once(started, [] {
+    static const bool started = [] {
         WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    });
-    return ::socket(AF_INET, SOCK_STREAM, 0);
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started ? ::socket(AF_INET, SOCK_STREAM, 0) : INVALID_SOCKET;
 }
 NativeSocket accept_connection(NativeSocket listening) {
     return ::accept(listening, nullptr, nullptr);
@@ -51,12 +45,8 @@ using Length = int;
 #else
 constexpr int kNoSignal = MSG_NOSIGNAL;
 constexpr int kShutBoth = SHUT_RDWR;
-void close_socket(NativeSocket fd) {
-    ::close(fd);
-}
-int poll_sockets(pollfd* fds, nfds_t count, int timeout_ms) {
-    return ::poll(fds, count, timeout_ms);
-}
+constexpr auto close_socket = ::close;
+constexpr auto poll_sockets = ::poll;
 bool valid(NativeSocket fd) {
     return fd >= 0;
 }

@@ -5,8 +5,9 @@
 #include <string>
 
 #if defined(_WIN32)
-#include <windows.h>
 #include <winsock2.h>  // before windows.h, as it asks
+
+#include <windows.h>
 #endif
 
 #include "transfer/page_fetcher.h"

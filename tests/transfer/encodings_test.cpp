@@ -5,6 +5,7 @@
 #include "transfer/charset_detector.h"
 #include "transfer/text_decoder.h"
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 
@@ -28,43 +29,22 @@ TEST(EncodingLabels, MatchIgnoringAsciiCaseAndSpaceOnly) {
 }
 
 // Every name Debian's uchardet (0.0.7) can give, read from its probers and language models,
-// and the encoding of the standard that reads what it names.
+// and the encoding of the standard that reads what it names ("same": the encoding of that name).
 TEST(DetectorNames, EachNamesTheEncodingThatReadsIt) {
     const struct {
         const char* names;
         const char* encoding;
     } rows[] = {
-        {"UTF-8", "UTF-8"},
+        {"UTF-8 GB18030 BIG5 EUC-JP SHIFT_JIS ISO-2022-JP IBM866 KOI8-R ISO-8859-2 ISO-8859-3 "
+         "ISO-8859-4 ISO-8859-5 ISO-8859-6 ISO-8859-7 ISO-8859-8 ISO-8859-10 ISO-8859-13 "
+         "ISO-8859-15 ISO-8859-16 WINDOWS-1250 WINDOWS-1251 WINDOWS-1253 WINDOWS-1255 "
+         "WINDOWS-1256 WINDOWS-1257 WINDOWS-1258",
+         "same"},
         {"ASCII ISO-8859-1 WINDOWS-1252", "windows-1252"},
-        {"GB18030", "gb18030"},
-        {"BIG5", "Big5"},
         {"UHC", "EUC-KR"},
-        {"EUC-JP", "EUC-JP"},
-        {"SHIFT_JIS", "Shift_JIS"},
-        {"ISO-2022-JP", "ISO-2022-JP"},
         {"MAC-CYRILLIC", "x-mac-cyrillic"},
         {"TIS-620 ISO-8859-11", "windows-874"},
-        {"IBM866", "IBM866"},
-        {"KOI8-R", "KOI8-R"},
-        {"ISO-8859-2", "ISO-8859-2"},
-        {"ISO-8859-3", "ISO-8859-3"},
-        {"ISO-8859-4", "ISO-8859-4"},
-        {"ISO-8859-5", "ISO-8859-5"},
-        {"ISO-8859-6", "ISO-8859-6"},
-        {"ISO-8859-7", "ISO-8859-7"},
-        {"ISO-8859-8", "ISO-8859-8"},
         {"ISO-8859-9 WINDOWS-1254", "windows-1254"},
-        {"ISO-8859-10", "ISO-8859-10"},
-        {"ISO-8859-13", "ISO-8859-13"},
-        {"ISO-8859-15", "ISO-8859-15"},
-        {"ISO-8859-16", "ISO-8859-16"},
-        {"WINDOWS-1250", "windows-1250"},
-        {"WINDOWS-1251", "windows-1251"},
-        {"WINDOWS-1253", "windows-1253"},
-        {"WINDOWS-1255", "windows-1255"},
-        {"WINDOWS-1256", "windows-1256"},
-        {"WINDOWS-1257", "windows-1257"},
-        {"WINDOWS-1258", "windows-1258"},
         {"EUC-TW ISO-2022-CN ISO-2022-KR HZ-GB-2312 JOHAB VISCII IBM852 IBM855 "
          "MAC-CENTRALEUROPE UTF-16 UTF-32",
          "none"},
@@ -73,7 +53,13 @@ TEST(DetectorNames, EachNamesTheEncodingThatReadsIt) {
         std::istringstream names(row.names);
         for (std::string name; names >> name;) {
             const Encoding* found = encoding_for_detector_name(name);
-            EXPECT_EQ(found != nullptr ? found->name : "none", row.encoding) << name;
+            const std::string want = row.encoding == std::string_view("same") ? name : row.encoding;
+            std::string got = found != nullptr ? std::string(found->name) : "none";
+            if (want == name) {
+                std::transform(got.begin(), got.end(), got.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+            }
+            EXPECT_EQ(got, want) << name;
         }
     }
 }

@@ -172,7 +172,8 @@ TEST_F(WindowTest, SpaceOnTheStartFocusRetrievesTheEmptyAddress) {
 TEST_F(WindowTest, ExitEndsTheProgramWithoutAQuestion) {
     type_address("typed");
     QTimer::singleShot(0, [&] { click("Command3"); });
-    QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });
+    // Bound to the form, so that it cannot end a later test's event loops.
+    QTimer::singleShot(10000, form.get(), [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(watcher.boxes.empty());
