@@ -1,8 +1,8 @@
 // The window as a person meets it: the time from a click on 检索 to the notice for a 50 MB
 // page from 127.0.0.1, against a bare libcurl transfer of the same bytes; 提取 on a page whose
-// title is 60 MB, against one whose title is 1 KB; a pasted 8 MB address, against a short one;
-// and the time from starting the program to its window being mapped on an X server, against
-// a minimal Qt program that shows an empty window. All in the same run.
+// title is 60 MB, against one whose title is as long as the result box shows whole; a pasted 8 MB
+// address, against a short one; and the time from starting the program to its window being mapped
+// on an X server, against a minimal Qt program that shows an empty window. All in the same run.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -23,6 +23,7 @@
 #include "tests/shared/local_http_server.h"
 #include "tests/shared/process_usage.h"
 #include "window/form1.h"
+#include "workflow/extract_action.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ using marlowin::testing::LocalHttpServer;
 
 constexpr std::size_t kHugeTitle = std::size_t{60} << 20;
 
-// Pages of the same size, one with a 60 MB title, one with a 1 KB title.
+// Pages of the same size, one with a 60 MB title, one with a title the result box shows whole.
 std::string page_with_title(std::size_t title_size) {
     std::string page = "<html><head><meta charset=\"utf-8\"><title>";
     page.append(title_size, 'T');
@@ -46,11 +47,11 @@ struct Served {
     std::string page = marlowin::bench::big_utf8_page();
     std::string gbk_page = marlowin::bench::big_gbk_page();
     std::string huge_title = page_with_title(kHugeTitle);
-    std::string small_title = page_with_title(1024);
+    std::string shown_title = page_with_title(marlowin::kShownTitleLimit);
     LocalHttpServer server{[this](const HttpRequest& request, Connection& connection) {
         const std::string& body = request.target == "/gbk"           ? gbk_page
                                   : request.target == "/huge-title"  ? huge_title
-                                  : request.target == "/small-title" ? small_title
+                                  : request.target == "/shown-title" ? shown_title
                                                                      : page;
         connection.respond(200, body, "application/octet-stream");
     }};
@@ -131,10 +132,10 @@ void extract_title(benchmark::State& state, const char* path) {
 void BM_ExtractHugeTitle(benchmark::State& state) {
     extract_title(state, "/huge-title");
 }
-void BM_ExtractSmallTitle(benchmark::State& state) {
-    extract_title(state, "/small-title");
+void BM_ExtractShownTitle(benchmark::State& state) {
+    extract_title(state, "/shown-title");
 }
-BENCHMARK(BM_ExtractSmallTitle)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ExtractShownTitle)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ExtractHugeTitle)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // A pasted address, from the click on 检索 to the error box that answers it.
@@ -247,13 +248,14 @@ int main(int argc, char** argv) {
         {
             {"click to notice, 50 MB page vs bare libcurl", "BM_ClickToNotice/manual_time",
              "BM_BareLibcurl/real_time", 1.5},
-            {"extract, 60 MB title vs 1 KB title (pages of 60 MB)",
+            // Both show the same text; the rest of the huge title may only cost its scan.
+            {"extract, 60 MB title vs one shown whole (pages of 60 MB)",
              "BM_ExtractHugeTitle/iterations:5/manual_time",
-             "BM_ExtractSmallTitle/iterations:5/manual_time", 3.0},
+             "BM_ExtractShownTitle/iterations:5/manual_time", 3.0},
             {"extract, 60 MB title: peak memory as a multiple of the page",
              "BM_ExtractHugeTitle/iterations:5/manual_time", "", 4.0, "peak_over_page"},
-            {"extract, 1 KB title: peak memory as a multiple of the page",
-             "BM_ExtractSmallTitle/iterations:5/manual_time", "", 4.0, "peak_over_page"},
+            {"extract, title shown whole: peak memory as a multiple of the page",
+             "BM_ExtractShownTitle/iterations:5/manual_time", "", 4.0, "peak_over_page"},
             {"click to answer, 8 MB address vs Qt taking it into a line edit",
              "BM_AnswerLongAddress/iterations:5/manual_time",
              "BM_LineEditTakesLongAddress/iterations:5/manual_time", 1.0},

@@ -55,7 +55,7 @@ DecodeResult decode_with_icu(const Encoding& encoding, std::string_view bytes,
     }
 
     DecodeResult result{{}, 0};
-    result.text.reserve(expected_utf8_size(bytes.size()));
+    result.text.reserve(utf8_size_bound(bytes.size()));
     constexpr std::size_t kBlock = 16384;
     std::array<UChar, kBlock + 1> block{};
     std::array<char, kBlock * 3> utf8{};

@@ -16,10 +16,12 @@ namespace marlowin {
 [[nodiscard]] DecodeResult decode_with_icu(const Encoding& encoding, std::string_view bytes,
                                            const std::stop_token& stop);
 
-/// What decoding @p length bytes usually takes: CJK text grows by half going from two bytes
-/// to three, single-byte text a little. More is appended when needed.
-[[nodiscard]] constexpr std::size_t expected_utf8_size(std::size_t length) {
-    return length + length / 2;
+/// The most UTF-8 that decoding @p length bytes can give: three bytes for each byte (a U+FFFD
+/// or a BMP character from a single byte). Reserved up front, the text never moves while it
+/// grows: moving a hundred megabytes takes long enough to miss a stop request. Only what is
+/// written becomes resident, so the reserve costs address space, not memory.
+[[nodiscard]] constexpr std::size_t utf8_size_bound(std::size_t length) {
+    return 3 * length;
 }
 
 }  // namespace marlowin

@@ -19,7 +19,7 @@ constexpr std::size_t kStopCheckBytes = std::size_t{1} << 16;
 // The decoded text as it grows, and the errors met on the way.
 class TextOut {
 public:
-    explicit TextOut(std::size_t input_size) { text_.reserve(expected_utf8_size(input_size)); }
+    explicit TextOut(std::size_t input_size) { text_.reserve(utf8_size_bound(input_size)); }
 
     void put(char32_t cp) {
         if (cp < 0x80) {
