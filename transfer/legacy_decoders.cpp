@@ -101,26 +101,47 @@ void two_byte(Reader& in, TextOut& out, char32_t code_point) {
     }
 }
 
-void single_byte(Reader& in, TextOut& out, const std::array<char32_t, 128>& index) {
+// A byte that starts no sequence here, or a lead byte at the end: U+FFFD, and reading goes on
+// with the next byte.
+void reject(Reader& in, TextOut& out) {
+    out.error();
+    in.skip(1);
+}
+
+// One code point read from @p count bytes.
+void accept(Reader& in, TextOut& out, char32_t code_point, std::size_t count) {
+    out.put(code_point);
+    in.skip(count);
+}
+
+// The loop every legacy decoder shares: ASCII bytes are themselves in all of them, and
+// @p sequence reads one sequence from a lead byte of 0x80 or above.
+template <typename Sequence>
+void decode_sequences(Reader& in, TextOut& out, const Sequence& sequence) {
     while (!in.done()) {
-        const int b = in.peek();
-        if (b < 0x80) {
-            out.put(static_cast<char32_t>(b));
-        } else if (index[static_cast<std::size_t>(b - 0x80)] != 0) {
-            out.put(index[static_cast<std::size_t>(b - 0x80)]);
+        const int lead = in.peek();
+        if (lead < 0x80) {
+            accept(in, out, static_cast<char32_t>(lead), 1);
         } else {
-            out.error();
+            sequence(lead);
         }
-        in.skip(1);
     }
 }
 
+void single_byte(Reader& in, TextOut& out, const std::array<char32_t, 128>& index) {
+    decode_sequences(in, out, [&](int b) {
+        if (const char32_t code_point = index[static_cast<std::size_t>(b - 0x80)];
+            code_point != 0) {
+            accept(in, out, code_point, 1);
+        } else {
+            reject(in, out);
+        }
+    });
+}
+
 void user_defined(Reader& in, TextOut& out) {
-    while (!in.done()) {
-        const int b = in.peek();
-        out.put(b < 0x80 ? static_cast<char32_t>(b) : static_cast<char32_t>(0xF780 + b - 0x80));
-        in.skip(1);
-    }
+    decode_sequences(in, out,
+                     [&](int b) { accept(in, out, static_cast<char32_t>(0xF780 + b - 0x80), 1); });
 }
 
 // The index gb18030 ranges code point of a four-byte pointer, 0 where there is none.
@@ -134,30 +155,23 @@ char32_t gb18030_ranges(std::size_t pointer) {
 void gb18030(Reader& in, TextOut& out) {
     const IndexTable& index = gb18030_index();
     static_cast<void>(gb18030_ranges_index());
-    while (!in.done()) {
-        const int first = in.peek();
-        if (first < 0x80) {
-            out.put(static_cast<char32_t>(first));
-            in.skip(1);
-            continue;
-        }
-        if (first == 0x80 || first == 0xFF) {
-            if (first == 0x80) {
-                out.put(0x20AC);
-            } else {
-                out.error();
-            }
-            in.skip(1);
-            continue;
+    decode_sequences(in, out, [&](int first) {
+        if (first == 0x80) {
+            accept(in, out, 0x20AC, 1);
+            return;
         }
         const int second = in.peek(1);
+        if (first == 0xFF || second < 0) {
+            reject(in, out);
+            return;
+        }
         if (between(second, 0x30, 0x39)) {
             const int third = in.peek(2);
             const int fourth = in.peek(3);
             if (third < 0 || (between(third, 0x81, 0xFE) && fourth < 0)) {
                 out.error();  // the end, in the middle of a four-byte sequence
                 in.to_end();
-                continue;
+                return;
             }
             char32_t code_point = 0;
             if (between(third, 0x81, 0xFE) && between(fourth, 0x30, 0x39)) {
@@ -168,18 +182,11 @@ void gb18030(Reader& in, TextOut& out) {
                     (fourth - 0x30));
             }
             if (code_point != 0) {
-                out.put(code_point);
-                in.skip(4);
+                accept(in, out, code_point, 4);
             } else {
-                out.error();  // the second, third and fourth bytes are read again
-                in.skip(1);
+                reject(in, out);  // the second, third and fourth bytes are read again
             }
-            continue;
-        }
-        if (second < 0) {
-            out.error();
-            in.skip(1);
-            continue;
+            return;
         }
         char32_t code_point = 0;
         if (between(second, 0x40, 0x7E) || between(second, 0x80, 0xFE)) {
@@ -187,23 +194,16 @@ void gb18030(Reader& in, TextOut& out) {
                                            (second - (second < 0x7F ? 0x40 : 0x41)));
         }
         two_byte(in, out, code_point);
-    }
+    });
 }
 
 void big5(Reader& in, TextOut& out) {
     const IndexTable& index = big5_index();
-    while (!in.done()) {
-        const int lead = in.peek();
-        if (lead < 0x80) {
-            out.put(static_cast<char32_t>(lead));
-            in.skip(1);
-            continue;
-        }
+    decode_sequences(in, out, [&](int lead) {
         const int trail = in.peek(1);
         if (!between(lead, 0x81, 0xFE) || trail < 0) {
-            out.error();
-            in.skip(1);
-            continue;
+            reject(in, out);
+            return;
         }
         std::size_t pointer = SIZE_MAX;
         if (between(trail, 0x40, 0x7E) || between(trail, 0xA1, 0xFE)) {
@@ -213,39 +213,25 @@ void big5(Reader& in, TextOut& out) {
         // Four pointers read a letter and a combining mark.
         if (pointer == 1133 || pointer == 1135 || pointer == 1164 || pointer == 1166) {
             out.put(pointer < 1164 ? 0x00CA : 0x00EA);
-            out.put(pointer == 1133 || pointer == 1164 ? 0x0304 : 0x030C);
-            in.skip(2);
-            continue;
+            accept(in, out, pointer == 1133 || pointer == 1164 ? 0x0304 : 0x030C, 2);
+            return;
         }
         two_byte(in, out, lookup(index, pointer));
-    }
+    });
 }
 
 void euc_jp(Reader& in, TextOut& out) {
     const IndexTable& jis0208 = jis0208_index();
     const IndexTable& jis0212 = jis0212_index();
-    while (!in.done()) {
-        const int lead = in.peek();
-        if (lead < 0x80) {
-            out.put(static_cast<char32_t>(lead));
-            in.skip(1);
-            continue;
-        }
-        if (lead != 0x8E && lead != 0x8F && !between(lead, 0xA1, 0xFE)) {
-            out.error();
-            in.skip(1);
-            continue;
-        }
+    decode_sequences(in, out, [&](int lead) {
         int trail = in.peek(1);
-        if (trail < 0) {
-            out.error();
-            in.skip(1);
-            continue;
+        if ((lead != 0x8E && lead != 0x8F && !between(lead, 0xA1, 0xFE)) || trail < 0) {
+            reject(in, out);
+            return;
         }
         if (lead == 0x8E && between(trail, 0xA1, 0xDF)) {
-            out.put(static_cast<char32_t>(0xFF61 - 0xA1 + trail));
-            in.skip(2);
-            continue;
+            accept(in, out, static_cast<char32_t>(0xFF61 - 0xA1 + trail), 2);
+            return;
         }
         const IndexTable* index = &jis0208;
         int row = lead;
@@ -255,9 +241,8 @@ void euc_jp(Reader& in, TextOut& out) {
             in.skip(1);
             trail = in.peek(1);
             if (trail < 0) {
-                out.error();
-                in.skip(1);
-                continue;
+                reject(in, out);
+                return;
             }
         }
         char32_t code_point = 0;
@@ -265,28 +250,24 @@ void euc_jp(Reader& in, TextOut& out) {
             code_point = lookup(*index, static_cast<std::size_t>(row - 0xA1) * 94 + (trail - 0xA1));
         }
         two_byte(in, out, code_point);
-    }
+    });
 }
 
 void shift_jis(Reader& in, TextOut& out) {
     const IndexTable& jis0208 = jis0208_index();
-    while (!in.done()) {
-        const int lead = in.peek();
-        if (lead <= 0x80) {
-            out.put(static_cast<char32_t>(lead));
-            in.skip(1);
-            continue;
+    decode_sequences(in, out, [&](int lead) {
+        if (lead == 0x80) {
+            accept(in, out, 0x80, 1);
+            return;
         }
         if (between(lead, 0xA1, 0xDF)) {
-            out.put(static_cast<char32_t>(0xFF61 - 0xA1 + lead));
-            in.skip(1);
-            continue;
+            accept(in, out, static_cast<char32_t>(0xFF61 - 0xA1 + lead), 1);
+            return;
         }
         const int trail = in.peek(1);
         if (!(between(lead, 0x81, 0x9F) || between(lead, 0xE0, 0xFC)) || trail < 0) {
-            out.error();
-            in.skip(1);
-            continue;
+            reject(in, out);
+            return;
         }
         std::size_t pointer = SIZE_MAX;
         if (between(trail, 0x40, 0x7E) || between(trail, 0x80, 0xFC)) {
@@ -294,28 +275,20 @@ void shift_jis(Reader& in, TextOut& out) {
                       (trail - (trail < 0x7F ? 0x40 : 0x41));
         }
         if (pointer >= 8836 && pointer <= 10715) {  // EUDC: private use, as Windows reads it
-            out.put(static_cast<char32_t>(0xE000 - 8836 + pointer));
-            in.skip(2);
-            continue;
+            accept(in, out, static_cast<char32_t>(0xE000 - 8836 + pointer), 2);
+            return;
         }
         two_byte(in, out, lookup(jis0208, pointer));
-    }
+    });
 }
 
 void euc_kr(Reader& in, TextOut& out) {
     const IndexTable& index = euc_kr_index();
-    while (!in.done()) {
-        const int lead = in.peek();
-        if (lead < 0x80) {
-            out.put(static_cast<char32_t>(lead));
-            in.skip(1);
-            continue;
-        }
+    decode_sequences(in, out, [&](int lead) {
         const int trail = in.peek(1);
         if (!between(lead, 0x81, 0xFE) || trail < 0) {
-            out.error();
-            in.skip(1);
-            continue;
+            reject(in, out);
+            return;
         }
         char32_t code_point = 0;
         if (between(trail, 0x41, 0xFE)) {
@@ -323,7 +296,7 @@ void euc_kr(Reader& in, TextOut& out) {
                 lookup(index, static_cast<std::size_t>(lead - 0x81) * 190 + (trail - 0x41));
         }
         two_byte(in, out, code_point);
-    }
+    });
 }
 
 }  // namespace
