@@ -82,31 +82,42 @@ BENCHMARK(BM_DecodePlainPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeMillionsOfAttributes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeMillionsOfUnclosedTags)->Unit(benchmark::kMillisecond);
 
-// The time from a stop request, made halfway through a pass, to the pass giving up. Reported
-// as manual time; counter "over_budget" is the worst of the runs over 100 ms.
-void cancel_latency(benchmark::State& state,
-                    const std::function<void(const std::stop_token&)>& pass) {
-    const auto whole_start = Clock::now();
-    pass({});
-    const auto whole = Clock::now() - whole_start;
+// Starts @p run on a worker (after @p reset), makes @p cancel @p delay later, and reports the
+// time from the cancel to the worker's end as manual time; counter "over_budget" is the worst
+// of the runs over 100 ms.
+void time_cancels(benchmark::State& state, std::chrono::nanoseconds delay,
+                  const std::function<void()>& reset, const std::function<void()>& run,
+                  const std::function<void()>& cancel) {
     double worst = 0;
     for (auto _ : state) {
-        std::stop_source stopping;
+        reset();
         auto running = std::async(std::launch::async, [&] {
             try {
-                pass(stopping.get_token());
+                run();
             } catch (const marlowin::TransferCancelled&) {
             }
         });
-        std::this_thread::sleep_for(whole / 2);
+        std::this_thread::sleep_for(delay);
         const auto asked = Clock::now();
-        stopping.request_stop();
+        cancel();
         running.wait();
         const double seconds = std::chrono::duration<double>(Clock::now() - asked).count();
         state.SetIterationTime(seconds);
         worst = std::max(worst, seconds);
     }
     state.counters["over_budget"] = worst / 0.1;
+}
+
+// A stop request made halfway through a pass over a page.
+void cancel_latency(benchmark::State& state,
+                    const std::function<void(const std::stop_token&)>& pass) {
+    const auto whole_start = Clock::now();
+    pass({});
+    const auto whole = Clock::now() - whole_start;
+    std::stop_source stopping;
+    time_cancels(
+        state, whole / 2, [&] { stopping = std::stop_source(); },
+        [&] { pass(stopping.get_token()); }, [&] { stopping.request_stop(); });
     state.counters["whole_pass_ms"] = std::chrono::duration<double, std::milli>(whole).count();
 }
 void BM_CancelInLateMetaScan(benchmark::State& state) {
@@ -145,24 +156,9 @@ void BM_CancelInTransfer(benchmark::State& state) {
         connection.wait(std::chrono::seconds(30));
     });
     marlowin::CurlTransfer transfer;
-    double worst = 0;
-    for (auto _ : state) {
-        transfer.reset_cancel();
-        auto running = std::async(std::launch::async, [&] {
-            try {
-                static_cast<void>(transfer.open_url(stalled.url()));
-            } catch (const marlowin::TransferCancelled&) {
-            }
-        });
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        const auto asked = Clock::now();
-        transfer.cancel();
-        running.wait();
-        const double seconds = std::chrono::duration<double>(Clock::now() - asked).count();
-        state.SetIterationTime(seconds);
-        worst = std::max(worst, seconds);
-    }
-    state.counters["over_budget"] = worst / 0.1;
+    time_cancels(
+        state, std::chrono::milliseconds(150), [&] { transfer.reset_cancel(); },
+        [&] { static_cast<void>(transfer.open_url(stalled.url())); }, [&] { transfer.cancel(); });
 }
 BENCHMARK(BM_CancelInLateMetaScan)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_CancelInUtf8Check)->UseManualTime()->Iterations(5);
