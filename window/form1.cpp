@@ -123,18 +123,13 @@ void Form1::build_elements() {
     commands_[0]->setFocus();
 }
 
-// 退出 closes the window, as its close box and Alt+F4 do: one way out.
 void Form1::bind_buttons() {
-    const std::array<void (Form1::*)(), 5> actions = {
-        &Form1::retrieve_action, &Form1::extract_action, nullptr, &Form1::clear_address_action,
-        &Form1::clear_result_action};
-    for (std::size_t i = 0; i < actions.size(); ++i) {
-        if (actions[i] != nullptr) {
-            connect(commands_[i], &QPushButton::clicked, this, actions[i]);
-        } else {
-            connect(commands_[i], &QPushButton::clicked, this, &QWidget::close);
-        }
-    }
+    connect(commands_[0], &QPushButton::clicked, this, &Form1::retrieve_action);
+    connect(commands_[1], &QPushButton::clicked, this, &Form1::extract_action);
+    // 退出 closes the window, as its close box and Alt+F4 do: one way out.
+    connect(commands_[2], &QPushButton::clicked, this, &QWidget::close);
+    connect(commands_[3], &QPushButton::clicked, this, &Form1::clear_address_action);
+    connect(commands_[4], &QPushButton::clicked, this, &Form1::clear_result_action);
 }
 
 void Form1::run_action(const std::function<void()>& action) {
