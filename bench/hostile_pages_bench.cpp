@@ -14,12 +14,13 @@
 #include "bench/big_pages.h"
 #include "bench/ratio_report.h"
 #include "tests/shared/local_http_server.h"
-#include "transfer/charset_detector.h"
+#include "decoding/charset_detector.h"
 #include "transfer/curl_transfer.h"
-#include "transfer/encoding_sniffing.h"
-#include "transfer/html_decoding.h"
-#include "transfer/text_decoder.h"
-#include "transfer/utf8_validator.h"
+#include "decoding/encoding_sniffing.h"
+#include "decoding/html_decoding.h"
+#include "decoding/text_decoder.h"
+#include "decoding/utf8_validator.h"
+#include "decoding/decoding_error.h"
 #include "workflow/transfer_error.h"
 
 namespace {
@@ -94,6 +95,7 @@ void time_cancels(benchmark::State& state, std::chrono::nanoseconds delay,
         auto running = std::async(std::launch::async, [&] {
             try {
                 run();
+            } catch (const marlowin::DecodingCancelled&) {
             } catch (const marlowin::TransferCancelled&) {
             }
         });

@@ -9,7 +9,7 @@
 #include "bench/ratio_report.h"
 #include "tests/shared/local_http_server.h"
 #include "transfer/curl_transfer.h"
-#include "transfer/encoding_sniffing.h"
+#include "decoding/encoding_sniffing.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "tests/shared/utf8_reference.h"
-#include "transfer/encodings.h"
-#include "transfer/html_decoding.h"
-#include "transfer/text_decoder.h"
+#include "decoding/encodings.h"
+#include "decoding/html_decoding.h"
+#include "decoding/text_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) {

@@ -7,8 +7,8 @@
 #include <array>
 #include <string>
 
-#include "transfer/ascii.h"
-#include "transfer/c_handle.h"
+#include "decoding/ascii.h"
+#include "decoding/c_handle.h"
 #include "transfer/error_descriptions.h"
 #include "workflow/transfer_error.h"
 

@@ -14,10 +14,11 @@
 #include <string_view>
 
 #include "transfer/address.h"
-#include "transfer/ascii.h"
-#include "transfer/c_handle.h"
+#include "decoding/ascii.h"
+#include "decoding/c_handle.h"
 #include "transfer/error_descriptions.h"
-#include "transfer/utf8_validator.h"
+#include "decoding/decoding_error.h"
+#include "decoding/utf8_validator.h"
 #include "workflow/transfer_error.h"
 
 #ifndef MARLOWIN_VERSION
@@ -484,8 +485,7 @@ std::string CurlTransfer::open_url(const std::string& address) {
 DecodedPage CurlTransfer::open_page(const std::string& address) {
     const std::stop_token stop = stop_.get_token();
     FetchedDocument document = fetch(address, stop);
-    DecodedPage page = decode_html_bytes(std::move(document.body), document.content_type,
-                                         document.body_is_valid_utf8, stop);
+    DecodedPage page = decode(std::move(document), stop);
     // A cancel that came after the last byte still counts.
     if (stop.stop_requested()) {
         throw TransferCancelled();
@@ -494,6 +494,18 @@ DecodedPage CurlTransfer::open_page(const std::string& address) {
         options_.before_delivery();
     }
     return page;
+}
+
+// The page's text, with decoding's own outcomes told as the transfer's.
+DecodedPage CurlTransfer::decode(FetchedDocument&& document, const std::stop_token& stop) {
+    try {
+        return decode_html_bytes(std::move(document.body), document.content_type,
+                                 document.body_is_valid_utf8, stop);
+    } catch (const DecodingCancelled&) {
+        throw TransferCancelled();
+    } catch (const DecodingError& error) {
+        throw TransferError(CURLE_BAD_CONTENT_ENCODING, std::string(kCannotDecode), error.what());
+    }
 }
 
 FetchedDocument CurlTransfer::fetch(const std::string& address, const std::stop_token& stop) {

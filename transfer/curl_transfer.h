@@ -5,9 +5,9 @@
 #include <stop_token>
 #include <string>
 
-#include "transfer/c_handle.h"
-#include "transfer/html_decoding.h"
-#include "transfer/page_fetcher.h"
+#include "decoding/c_handle.h"
+#include "decoding/html_decoding.h"
+#include "workflow/page_fetcher.h"
 
 namespace marlowin {
 
@@ -52,6 +52,7 @@ public:
 
 private:
     [[nodiscard]] FetchedDocument fetch(const std::string& address, const std::stop_token& stop);
+    [[nodiscard]] static DecodedPage decode(FetchedDocument&& document, const std::stop_token& stop);
 
     TransferOptions options_;
     ProgressCallback progress_;

@@ -12,7 +12,7 @@
 #include <exception>
 #include <utility>
 
-#include "transfer/page_fetcher.h"
+#include "workflow/page_fetcher.h"
 #include "window/qt_text.h"
 #include "workflow/notice.h"
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "transfer/page_fetcher.h"
+#include "workflow/page_fetcher.h"
 #include "window/background_fetch.h"
 
 class QLineEdit;

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "transfer/page_fetcher.h"
+#include "workflow/page_fetcher.h"
 
 namespace marlowin {
 

@@ -10,7 +10,7 @@
 #include <windows.h>
 #endif
 
-#include "transfer/page_fetcher.h"
+#include "workflow/page_fetcher.h"
 
 namespace marlowin::testing {
 

@@ -14,7 +14,7 @@
 #include "tests/shared/test_setup.h"
 #include "tests/transfer/transfer_test_helpers.h"
 #include "transfer/error_descriptions.h"
-#include "transfer/utf8_validator.h"
+#include "decoding/utf8_validator.h"
 
 #if MARLOWIN_HAVE_HTTPLIB
 #include <httplib.h>

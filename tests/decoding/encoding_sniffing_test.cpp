@@ -1,5 +1,5 @@
-#include "transfer/encoding_sniffing.h"
-#include "transfer/html_decoding.h"
+#include "decoding/encoding_sniffing.h"
+#include "decoding/html_decoding.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "transfer/encodings.h"
+#include "decoding/encodings.h"
 
 namespace marlowin {
 
@@ -49,7 +49,7 @@ struct DecodedPage {
  *
  * @param known_valid_utf8 whether the bytes are well-formed UTF-8, when already known
  *        (checked as they arrived), to spare a second pass.
- * @param stop once requested, decoding ends with TransferCancelled, in whichever pass it is.
+ * @param stop once requested, decoding ends with DecodingCancelled, in whichever pass it is.
  */
 [[nodiscard]] DecodedPage decode_html_bytes(std::string bytes, std::string_view content_type,
                                             std::optional<bool> known_valid_utf8 = std::nullopt,

@@ -3,8 +3,8 @@
 #include <stop_token>
 #include <string_view>
 
-#include "transfer/encodings.h"
-#include "transfer/text_decoder.h"
+#include "decoding/encodings.h"
+#include "decoding/text_decoder.h"
 
 namespace marlowin {
 
@@ -13,7 +13,7 @@ namespace marlowin {
  * Shift_JIS and EUC-KR kinds, step by step as the standard writes them, over the indexes of
  * index_tables.h: what a malformed sequence becomes, and which of its bytes are read again,
  * is the standard's too. Each error becomes one U+FFFD and is counted. Throws
- * TransferCancelled once @p stop is requested, and TransferError when an index cannot be read.
+ * DecodingCancelled once @p stop is requested, and DecodingError when an index cannot be read.
  */
 [[nodiscard]] DecodeResult decode_legacy(const Encoding& encoding, std::string_view bytes,
                                          const std::stop_token& stop);

@@ -1,4 +1,4 @@
-#include "transfer/charset_detector.h"
+#include "decoding/charset_detector.h"
 
 #include <uchardet/uchardet.h>
 
@@ -7,8 +7,8 @@
 #include <optional>
 #include <type_traits>
 
-#include "transfer/c_handle.h"
-#include "workflow/transfer_error.h"
+#include "decoding/c_handle.h"
+#include "decoding/decoding_error.h"
 
 namespace marlowin {
 
@@ -61,7 +61,7 @@ const Encoding* guess_encoding(std::string_view bytes, const std::stop_token& st
     const std::string_view sample = bytes.substr(0, std::min(bytes.size(), kSampleLength));
     for (std::size_t at = 0; at < sample.size(); at += kPiece) {
         if (stop.stop_requested()) {
-            throw TransferCancelled();
+            throw DecodingCancelled();
         }
         const std::string_view piece = sample.substr(at, kPiece);
         if (uchardet_handle_data(detector.get(), piece.data(), piece.size()) != 0) {

@@ -1,12 +1,12 @@
-#include "transfer/encoding_sniffing.h"
+#include "decoding/encoding_sniffing.h"
 
 #include <algorithm>
 #include <array>
 #include <string>
 #include <utility>
 
-#include "transfer/ascii.h"
-#include "workflow/transfer_error.h"
+#include "decoding/ascii.h"
+#include "decoding/decoding_error.h"
 
 namespace marlowin {
 
@@ -148,7 +148,7 @@ private:
     void check_stop(std::size_t at) {
         if (at >= next_check_) {
             if (stop_.stop_requested()) {
-                throw TransferCancelled();
+                throw DecodingCancelled();
             }
             next_check_ = at + kStopCheckBytes;
         }

@@ -4,7 +4,7 @@
 #include <stop_token>
 #include <string_view>
 
-#include "transfer/encodings.h"
+#include "decoding/encodings.h"
 
 namespace marlowin {
 
@@ -30,7 +30,7 @@ struct ByteOrderMark {
 /// encoding" step would meet it: comments and other tags are skipped as in the prescan, and
 /// so are the contents of script, style, textarea, title and xmp. A scan at memchr-like speed
 /// from one '<' to the next, linear in the length of the page whatever it holds; nullptr when
-/// there is none. Throws TransferCancelled once @p stop is requested.
+/// there is none. Throws DecodingCancelled once @p stop is requested.
 [[nodiscard]] const Encoding* late_meta_charset(std::string_view bytes,
                                                 const std::stop_token& stop = {});
 

@@ -3,13 +3,13 @@
 #include <stop_token>
 #include <string_view>
 
-#include "transfer/encodings.h"
+#include "decoding/encodings.h"
 
 namespace marlowin {
 
 /// The encoding that reads what uchardet guesses for @p bytes, or nullptr when it has no guess
 /// or guesses an encoding no browser decodes. Looks at the first megabyte only. Throws
-/// TransferCancelled once @p stop is requested.
+/// DecodingCancelled once @p stop is requested.
 [[nodiscard]] const Encoding* guess_encoding(std::string_view bytes,
                                              const std::stop_token& stop = {});
 

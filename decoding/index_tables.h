@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "transfer/encodings.h"
+#include "decoding/encodings.h"
 
 namespace marlowin {
 
@@ -15,7 +15,7 @@ using IndexTable = std::vector<char32_t>;
  * The indexes the legacy decoders read. Each is taken, on first use, from what ICU's converter
  * for the encoding reads for that pointer's bytes, and corrected where ICU and the standard
  * disagree; the exhaustive test compares every entry with the standard's own.
- * Thread-safe; a converter that cannot be opened throws TransferError.
+ * Thread-safe; a converter that cannot be opened throws DecodingError.
  */
 [[nodiscard]] const IndexTable& gb18030_index();         ///< the two-byte part, 23940 pointers
 [[nodiscard]] const IndexTable& gb18030_ranges_index();  ///< four bytes to the BMP, 39420

@@ -1,4 +1,4 @@
-#include "transfer/index_tables.h"
+#include "decoding/index_tables.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
@@ -10,9 +10,8 @@
 #include <span>
 #include <string>
 
-#include "transfer/c_handle.h"
-#include "transfer/error_descriptions.h"
-#include "workflow/transfer_error.h"
+#include "decoding/c_handle.h"
+#include "decoding/decoding_error.h"
 
 namespace marlowin {
 
@@ -40,9 +39,8 @@ IndexTable read_with_icu(const char* converter_name, std::size_t size, const Byt
                             &status);
     }
     if (U_FAILURE(status) || !converter) {
-        throw TransferError(CURLE_BAD_CONTENT_ENCODING, std::string(kCannotDecode),
-                            std::string("cannot open the ICU converter ") + converter_name + ": " +
-                                u_errorName(status));
+        throw DecodingError(std::string("cannot open the ICU converter ") + converter_name +
+                            ": " + u_errorName(status));
     }
     IndexTable index(size, 0);
     for (std::size_t pointer = 0; pointer < size; ++pointer) {
@@ -143,7 +141,7 @@ const IndexTable& gb18030_ranges_index() {
 
 const IndexTable& big5_index() {
     static constexpr Correction kCorrections[] = {
-#include "transfer/big5_corrections.inc"
+#include "decoding/big5_corrections.inc"
     };
     static const IndexTable index = read_with_icu(
         "ibm-1375_P100-2008", 19782,

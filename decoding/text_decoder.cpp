@@ -1,8 +1,8 @@
-#include "transfer/text_decoder.h"
+#include "decoding/text_decoder.h"
 
-#include "transfer/icu_decoder.h"
-#include "transfer/legacy_decoders.h"
-#include "transfer/utf8_validator.h"
+#include "decoding/icu_decoder.h"
+#include "decoding/legacy_decoders.h"
+#include "decoding/utf8_validator.h"
 
 namespace marlowin {
 

@@ -1,9 +1,9 @@
-#include "transfer/encodings.h"
+#include "decoding/encodings.h"
 
 #include <gtest/gtest.h>
 
-#include "transfer/charset_detector.h"
-#include "transfer/text_decoder.h"
+#include "decoding/charset_detector.h"
+#include "decoding/text_decoder.h"
 
 #include <algorithm>
 #include <sstream>

@@ -1,9 +1,9 @@
-#include "transfer/utf8_validator.h"
+#include "decoding/utf8_validator.h"
 
 #include <cstring>
 
-#include "transfer/utf8_bulk.h"
-#include "workflow/transfer_error.h"
+#include "decoding/utf8_bulk.h"
+#include "decoding/decoding_error.h"
 
 namespace marlowin {
 
@@ -120,7 +120,7 @@ bool is_valid_utf8(std::string_view bytes, const std::stop_token& stop) {
     Utf8Validator validator;
     for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
         if (stop.stop_requested()) {
-            throw TransferCancelled();
+            throw DecodingCancelled();
         }
         validator.feed(bytes.substr(at, kPiece));
     }

@@ -4,15 +4,15 @@
 #include <stop_token>
 #include <string_view>
 
-#include "transfer/encodings.h"
-#include "transfer/text_decoder.h"
+#include "decoding/encodings.h"
+#include "decoding/text_decoder.h"
 
 namespace marlowin {
 
 /// Decodes @p bytes with the ICU converter of @p encoding (ISO-2022-JP, UTF-16, and UTF-8
 /// that is not well-formed) into well-formed UTF-8; each malformed or unmapped sequence
-/// becomes U+FFFD and is counted. Throws TransferCancelled once @p stop is requested, and
-/// TransferError when the converter cannot be opened.
+/// becomes U+FFFD and is counted. Throws DecodingCancelled once @p stop is requested, and
+/// DecodingError when the converter cannot be opened.
 [[nodiscard]] DecodeResult decode_with_icu(const Encoding& encoding, std::string_view bytes,
                                            const std::stop_token& stop);
 

@@ -1,12 +1,12 @@
-#include "transfer/legacy_decoders.h"
+#include "decoding/legacy_decoders.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-#include "transfer/icu_decoder.h"
-#include "transfer/index_tables.h"
-#include "workflow/transfer_error.h"
+#include "decoding/icu_decoder.h"
+#include "decoding/index_tables.h"
+#include "decoding/decoding_error.h"
 
 namespace marlowin {
 
@@ -60,7 +60,7 @@ public:
     [[nodiscard]] bool done() {
         if (at_ >= next_check_) {
             if (stop_.stop_requested()) {
-                throw TransferCancelled();
+                throw DecodingCancelled();
             }
             next_check_ = at_ + kStopCheckBytes;
         }

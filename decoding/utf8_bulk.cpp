@@ -1,4 +1,4 @@
-#include "transfer/utf8_bulk.h"
+#include "decoding/utf8_bulk.h"
 
 namespace marlowin {
 

@@ -1,4 +1,4 @@
-#include "transfer/icu_decoder.h"
+#include "decoding/icu_decoder.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
@@ -9,17 +9,15 @@
 #include <array>
 #include <string>
 
-#include "transfer/c_handle.h"
-#include "transfer/error_descriptions.h"
-#include "workflow/transfer_error.h"
+#include "decoding/c_handle.h"
+#include "decoding/decoding_error.h"
 
 namespace marlowin {
 
 namespace {
 
 [[noreturn]] void cannot_decode(const std::string& what, UErrorCode status) {
-    throw TransferError(CURLE_BAD_CONTENT_ENCODING, std::string(kCannotDecode),
-                        what + ": " + u_errorName(status));
+    throw DecodingError(what + ": " + u_errorName(status));
 }
 
 // Every malformed or unmapped sequence becomes one U+FFFD and is counted.
@@ -64,7 +62,7 @@ DecodeResult decode_with_icu(const Encoding& encoding, std::string_view bytes,
     const char* const read_end = bytes.data() + bytes.size();
     for (;;) {
         if (stop.stop_requested()) {
-            throw TransferCancelled();
+            throw DecodingCancelled();
         }
         UChar* write = block.data() + carried;
         status = U_ZERO_ERROR;

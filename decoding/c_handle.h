@@ -13,7 +13,7 @@ struct CFree {
     }
 };
 
-/// An owned handle of a C library (libcurl, ICU, uchardet), freed by @p Free.
+/// An owned handle of a C library (ICU, uchardet, libcurl), freed by @p Free.
 template <typename T, auto Free>
 using CHandle = std::unique_ptr<T, CFree<Free>>;
 

@@ -1,12 +1,12 @@
-#include "transfer/html_decoding.h"
+#include "decoding/html_decoding.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "transfer/charset_detector.h"
-#include "transfer/encoding_sniffing.h"
-#include "transfer/text_decoder.h"
-#include "transfer/utf8_validator.h"
+#include "decoding/charset_detector.h"
+#include "decoding/encoding_sniffing.h"
+#include "decoding/text_decoder.h"
+#include "decoding/utf8_validator.h"
 
 namespace marlowin {
 

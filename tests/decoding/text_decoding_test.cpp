@@ -5,13 +5,13 @@
 #include <string>
 
 #include "tests/shared/utf8_reference.h"
-#include "transfer/charset_detector.h"
-#include "transfer/encoding_sniffing.h"
-#include "transfer/encodings.h"
-#include "transfer/html_decoding.h"
-#include "transfer/text_decoder.h"
-#include "transfer/utf8_validator.h"
-#include "workflow/transfer_error.h"
+#include "decoding/charset_detector.h"
+#include "decoding/encoding_sniffing.h"
+#include "decoding/encodings.h"
+#include "decoding/html_decoding.h"
+#include "decoding/text_decoder.h"
+#include "decoding/utf8_validator.h"
+#include "decoding/decoding_error.h"
 
 namespace marlowin {
 namespace {
@@ -51,24 +51,24 @@ TEST(DecodeBytes, ReadsEachEncodingAsBrowsersDo) {
 }
 
 // Each pass over a page looks at a stop request: the validation, the <meta> scan, the detector
-// and every decoder, and so the whole decoding, end with TransferCancelled at once.
+// and every decoder, and so the whole decoding, end with DecodingCancelled at once.
 TEST(DecodeBytes, EveryPassOverAPageHonoursAStop) {
     std::stop_source stopping;
     stopping.request_stop();
     const std::stop_token stop = stopping.get_token();
     const std::string page = "<p>" + std::string(std::size_t{1} << 20, 'x');
-    EXPECT_THROW(static_cast<void>(is_valid_utf8(page, stop)), TransferCancelled);
-    EXPECT_THROW(static_cast<void>(late_meta_charset(page, stop)), TransferCancelled);
-    EXPECT_THROW(static_cast<void>(guess_encoding(page, stop)), TransferCancelled);
+    EXPECT_THROW(static_cast<void>(is_valid_utf8(page, stop)), DecodingCancelled);
+    EXPECT_THROW(static_cast<void>(late_meta_charset(page, stop)), DecodingCancelled);
+    EXPECT_THROW(static_cast<void>(guess_encoding(page, stop)), DecodingCancelled);
     for (const Encoding& encoding : all_encodings()) {
         if (encoding.kind != DecoderKind::Replacement) {
             EXPECT_THROW(static_cast<void>(decode_bytes(encoding, std::string_view(page), stop)),
-                         TransferCancelled)
+                         DecodingCancelled)
                 << encoding.name;
         }
     }
     EXPECT_THROW(static_cast<void>(decode_html_bytes(page, "text/html", std::nullopt, stop)),
-                 TransferCancelled);
+                 DecodingCancelled);
 }
 
 // The bulk path checks 32 bytes at a time; a plain reading of the Unicode table of

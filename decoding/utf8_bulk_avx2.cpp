@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "transfer/utf8_bulk.h"
+#include "decoding/utf8_bulk.h"
 
 namespace marlowin {
 

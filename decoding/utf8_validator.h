@@ -26,7 +26,7 @@ private:
     unsigned char upper_ = 0xBF;
 };
 
-/// Whether @p bytes are well-formed UTF-8 as a whole. Throws TransferCancelled once @p stop
+/// Whether @p bytes are well-formed UTF-8 as a whole. Throws DecodingCancelled once @p stop
 /// is requested.
 [[nodiscard]] bool is_valid_utf8(std::string_view bytes, const std::stop_token& stop = {});
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "transfer/encodings.h"
+#include "decoding/encodings.h"
 
 namespace marlowin {
 
@@ -17,8 +17,8 @@ struct DecodeResult {
 
 /**
  * Decodes @p bytes from @p encoding into UTF-8. Malformed or unmapped input becomes U+FFFD;
- * decoding never fails. Throws TransferCancelled once @p stop is requested, and
- * std::runtime_error only when a converter cannot be opened (the ICU data is missing).
+ * decoding never fails. Throws DecodingCancelled once @p stop is requested, and
+ * DecodingError only when a converter cannot be opened (the ICU data is missing).
  */
 [[nodiscard]] DecodeResult decode_bytes(const Encoding& encoding, std::string_view bytes,
                                         const std::stop_token& stop = {});

@@ -1,10 +1,10 @@
-#include "transfer/encodings.h"
+#include "decoding/encodings.h"
 
 #include <algorithm>
 #include <array>
 #include <string>
 
-#include "transfer/ascii.h"
+#include "decoding/ascii.h"
 
 namespace marlowin {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "transfer/encodings.h"
-#include "transfer/text_decoder.h"
+#include "decoding/encodings.h"
+#include "decoding/text_decoder.h"
 
 namespace marlowin {
 namespace {
