@@ -13,14 +13,14 @@
 
 #include "bench/big_pages.h"
 #include "bench/ratio_report.h"
-#include "tests/shared/local_http_server.h"
 #include "decoding/charset_detector.h"
-#include "transfer/curl_transfer.h"
+#include "decoding/decoding_error.h"
 #include "decoding/encoding_sniffing.h"
 #include "decoding/html_decoding.h"
 #include "decoding/text_decoder.h"
 #include "decoding/utf8_validator.h"
-#include "decoding/decoding_error.h"
+#include "tests/shared/local_http_server.h"
+#include "transfer/curl_transfer.h"
 #include "workflow/transfer_error.h"
 
 namespace {

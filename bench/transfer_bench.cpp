@@ -7,9 +7,9 @@
 #include "bench/bare_libcurl.h"
 #include "bench/big_pages.h"
 #include "bench/ratio_report.h"
+#include "decoding/encoding_sniffing.h"
 #include "tests/shared/local_http_server.h"
 #include "transfer/curl_transfer.h"
-#include "decoding/encoding_sniffing.h"
 
 namespace {
 

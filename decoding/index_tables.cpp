@@ -39,8 +39,8 @@ IndexTable read_with_icu(const char* converter_name, std::size_t size, const Byt
                             &status);
     }
     if (U_FAILURE(status) || !converter) {
-        throw DecodingError(std::string("cannot open the ICU converter ") + converter_name +
-                            ": " + u_errorName(status));
+        throw DecodingError(std::string("cannot open the ICU converter ") + converter_name + ": " +
+                            u_errorName(status));
     }
     IndexTable index(size, 0);
     for (std::size_t pointer = 0; pointer < size; ++pointer) {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "decoding/decoding_error.h"
 #include "decoding/icu_decoder.h"
 #include "decoding/index_tables.h"
-#include "decoding/decoding_error.h"
 
 namespace marlowin {
 

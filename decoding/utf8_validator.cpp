@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "decoding/utf8_bulk.h"
 #include "decoding/decoding_error.h"
+#include "decoding/utf8_bulk.h"
 
 namespace marlowin {
 

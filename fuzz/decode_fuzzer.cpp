@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "tests/shared/utf8_reference.h"
 #include "decoding/encodings.h"
 #include "decoding/html_decoding.h"
 #include "decoding/text_decoder.h"
+#include "tests/shared/utf8_reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) {

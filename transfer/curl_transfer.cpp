@@ -13,12 +13,12 @@
 #include <optional>
 #include <string_view>
 
-#include "transfer/address.h"
 #include "decoding/ascii.h"
 #include "decoding/c_handle.h"
-#include "transfer/error_descriptions.h"
 #include "decoding/decoding_error.h"
 #include "decoding/utf8_validator.h"
+#include "transfer/address.h"
+#include "transfer/error_descriptions.h"
 #include "workflow/transfer_error.h"
 
 #ifndef MARLOWIN_VERSION

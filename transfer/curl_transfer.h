@@ -52,7 +52,8 @@ public:
 
 private:
     [[nodiscard]] FetchedDocument fetch(const std::string& address, const std::stop_token& stop);
-    [[nodiscard]] static DecodedPage decode(FetchedDocument&& document, const std::stop_token& stop);
+    [[nodiscard]] static DecodedPage decode(FetchedDocument&& document,
+                                            const std::stop_token& stop);
 
     TransferOptions options_;
     ProgressCallback progress_;

@@ -12,9 +12,9 @@
 #include <exception>
 #include <utility>
 
-#include "workflow/page_fetcher.h"
 #include "window/qt_text.h"
 #include "workflow/notice.h"
+#include "workflow/page_fetcher.h"
 
 namespace marlowin {
 

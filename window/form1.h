@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 
-#include "workflow/page_fetcher.h"
 #include "window/background_fetch.h"
+#include "workflow/page_fetcher.h"
 
 class QLineEdit;
 class QPlainTextEdit;

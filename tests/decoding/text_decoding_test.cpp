@@ -4,14 +4,14 @@
 #include <stop_token>
 #include <string>
 
-#include "tests/shared/utf8_reference.h"
 #include "decoding/charset_detector.h"
+#include "decoding/decoding_error.h"
 #include "decoding/encoding_sniffing.h"
 #include "decoding/encodings.h"
 #include "decoding/html_decoding.h"
 #include "decoding/text_decoder.h"
 #include "decoding/utf8_validator.h"
-#include "decoding/decoding_error.h"
+#include "tests/shared/utf8_reference.h"
 
 namespace marlowin {
 namespace {

@@ -9,12 +9,12 @@
 #include <future>
 #include <thread>
 
+#include "decoding/utf8_validator.h"
 #include "tests/shared/local_http_server.h"
 #include "tests/shared/process_usage.h"
 #include "tests/shared/test_setup.h"
 #include "tests/transfer/transfer_test_helpers.h"
 #include "transfer/error_descriptions.h"
-#include "decoding/utf8_validator.h"
 
 #if MARLOWIN_HAVE_HTTPLIB
 #include <httplib.h>
