@@ -202,8 +202,10 @@ private:
                 }
             } else if (equals_ignoring_case(attribute.name, "content")) {
                 if (!std::exchange(seen_content, true)) {
+                    // Only while no charset attribute has been seen: one naming no
+                    // encoding leaves a failure, not room for content's.
                     const Encoding* declared = charset_from_meta_content(attribute.value);
-                    if (declared != nullptr && charset == nullptr) {
+                    if (declared != nullptr && charset == nullptr && !seen_charset) {
                         charset = declared;
                         need_pragma = NeedPragma::Yes;
                     }

@@ -56,12 +56,12 @@ constexpr std::array kEncodings = std::to_array<Encoding>({
     {Id::Gb18030,      "gb18030",        K::Gb18030,       "gb18030",                      Multi,   Id::Gb18030},
     {Id::Big5,         "Big5",           K::Big5,          "ibm-1375_P100-2008",           Multi,   Id::Big5},
     {Id::EucJp,        "EUC-JP",         K::EucJp,         "euc-jp-2007",                  Multi,   Id::EucJp},
-    {Id::Iso2022Jp,    "ISO-2022-JP",    K::Icu,           "ISO_2022,locale=ja,version=0", Multi,   Id::Iso2022Jp},
+    {Id::Iso2022Jp,    "ISO-2022-JP",    K::Iso2022Jp,     "ISO_2022,locale=ja,version=0", Multi,   Id::Iso2022Jp},
     {Id::ShiftJis,     "Shift_JIS",      K::ShiftJis,      "ibm-943_P15A-2003",            Multi,   Id::ShiftJis},
     {Id::EucKr,        "EUC-KR",         K::EucKr,         "windows-949-2000",             Multi,   Id::EucKr},
     {Id::Replacement,  "replacement",    K::Replacement,   "",                             Single,  Id::Replacement},
-    {Id::Utf16Be,      "UTF-16BE",       K::Icu,           "UTF-16BE",                     Unicode, Id::Utf8},
-    {Id::Utf16Le,      "UTF-16LE",       K::Icu,           "UTF-16LE",                     Unicode, Id::Utf8},
+    {Id::Utf16Be,      "UTF-16BE",       K::Utf16Be,       "UTF-16BE",                     Unicode, Id::Utf8},
+    {Id::Utf16Le,      "UTF-16LE",       K::Utf16Le,       "UTF-16LE",                     Unicode, Id::Utf8},
     {Id::XUserDefined, "x-user-defined", K::UserDefined,   "",                             Single,  Id::Windows1252},
 });
 // clang-format on

@@ -62,7 +62,9 @@ enum class DecoderKind {
     EucJp,
     ShiftJis,
     EucKr,
-    Icu,          ///< ISO-2022-JP and UTF-16: ICU's converter, named by Encoding::icu_name
+    Iso2022Jp,
+    Utf16Be,
+    Utf16Le,
     Replacement,  ///< any input becomes one U+FFFD (encodings browsers refuse to decode)
 };
 
@@ -78,7 +80,8 @@ struct Encoding {
     EncodingId id;
     std::string_view name;  ///< canonical, e.g. "GBK", "windows-1252"
     DecoderKind kind;
-    std::string_view icu_name;  ///< the ICU converter its index is read from, or that decodes it
+    std::string_view
+        icu_name;  ///< the ICU converter its index is read from, or that reads it alike
     Width width;
     EncodingId declared_as;  ///< what a <meta> naming it means: UTF-16 is read as UTF-8 there
 };

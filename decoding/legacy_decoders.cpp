@@ -2,87 +2,23 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
-#include "decoding/decoding_error.h"
-#include "decoding/icu_decoder.h"
+#include "decoding/decoder_io.h"
 #include "decoding/index_tables.h"
 
 namespace marlowin {
 
 namespace {
 
-// A stop request is looked at after every this many bytes: often enough to stop within
-// milliseconds, rarely enough to cost nothing.
-constexpr std::size_t kStopCheckBytes = std::size_t{1} << 16;
-
-// The decoded text as it grows, and the errors met on the way.
-class TextOut {
-public:
-    explicit TextOut(std::size_t input_size) { text_.reserve(utf8_size_bound(input_size)); }
-
-    void put(char32_t cp) {
-        if (cp < 0x80) {
-            text_ += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            const char bytes[] = {static_cast<char>(0xC0 | (cp >> 6)),
-                                  static_cast<char>(0x80 | (cp & 0x3F))};
-            text_.append(bytes, 2);
-        } else if (cp < 0x10000) {
-            const char bytes[] = {static_cast<char>(0xE0 | (cp >> 12)),
-                                  static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                                  static_cast<char>(0x80 | (cp & 0x3F))};
-            text_.append(bytes, 3);
-        } else {
-            const char bytes[] = {static_cast<char>(0xF0 | (cp >> 18)),
-                                  static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
-                                  static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                                  static_cast<char>(0x80 | (cp & 0x3F))};
-            text_.append(bytes, 4);
-        }
-    }
-    void error() {
-        put(0xFFFD);
-        ++malformed_;
-    }
-    DecodeResult finish() { return {std::move(text_), malformed_}; }
-
-private:
-    std::string text_;
-    std::size_t malformed_ = 0;
-};
-
-// The input, read a byte at a time; a decoder "restores" bytes by stepping back.
-class Reader {
-public:
-    Reader(std::string_view bytes, const std::stop_token& stop) : bytes_(bytes), stop_(stop) {}
-
-    [[nodiscard]] bool done() {
-        if (at_ >= next_check_) {
-            if (stop_.stop_requested()) {
-                throw DecodingCancelled();
-            }
-            next_check_ = at_ + kStopCheckBytes;
-        }
-        return at_ >= bytes_.size();
-    }
-    /// The byte @p ahead places on, or -1 past the end.
-    [[nodiscard]] int peek(std::size_t ahead = 0) const {
-        return at_ + ahead < bytes_.size() ? static_cast<unsigned char>(bytes_[at_ + ahead]) : -1;
-    }
-    void skip(std::size_t count) { at_ += count; }
-    void to_end() { at_ = bytes_.size(); }
-
-private:
-    std::string_view bytes_;
-    const std::stop_token& stop_;
-    std::size_t at_ = 0;
-    std::size_t next_check_ = 0;
-};
-
-bool between(int byte, int from, int to) {
-    return byte >= from && byte <= to;
-}
+using decoder_io::accept;
+using decoder_io::between;
+using decoder_io::decode_sequences;
+using decoder_io::Reader;
+using decoder_io::reject;
+using decoder_io::TextOut;
 
 char32_t lookup(const IndexTable& index, std::size_t pointer) {
     return pointer < index.size() ? index[pointer] : 0;
@@ -98,33 +34,6 @@ void two_byte(Reader& in, TextOut& out, char32_t code_point) {
     } else {
         out.error();
         in.skip(trail >= 0 && trail < 0x80 ? 1 : 2);
-    }
-}
-
-// A byte that starts no sequence here, or a lead byte at the end: U+FFFD, and reading goes on
-// with the next byte.
-void reject(Reader& in, TextOut& out) {
-    out.error();
-    in.skip(1);
-}
-
-// One code point read from @p count bytes.
-void accept(Reader& in, TextOut& out, char32_t code_point, std::size_t count) {
-    out.put(code_point);
-    in.skip(count);
-}
-
-// The loop every legacy decoder shares: ASCII bytes are themselves in all of them, and
-// @p sequence reads one sequence from a lead byte of 0x80 or above.
-template <typename Sequence>
-void decode_sequences(Reader& in, TextOut& out, const Sequence& sequence) {
-    while (!in.done()) {
-        const int lead = in.peek();
-        if (lead < 0x80) {
-            accept(in, out, static_cast<char32_t>(lead), 1);
-        } else {
-            sequence(lead);
-        }
     }
 }
 
@@ -183,6 +92,9 @@ void gb18030(Reader& in, TextOut& out) {
             }
             if (code_point != 0) {
                 accept(in, out, code_point, 4);
+            } else if (between(third, 0x81, 0xFE) && between(fourth, 0x30, 0x39)) {
+                out.error();  // a well-formed sequence without a code point: all four bytes
+                in.skip(4);
             } else {
                 reject(in, out);  // the second, third and fourth bytes are read again
             }
@@ -299,6 +211,117 @@ void euc_kr(Reader& in, TextOut& out) {
     });
 }
 
+// ISO-2022-JP: escape sequences switch between ASCII, JIS X 0201 Roman, half-width katakana and
+// JIS X 0208; an escape sequence straight after another, with nothing between, is an error.
+void iso_2022_jp(Reader& in, TextOut& out) {
+    enum class State { Ascii, Roman, Katakana, LeadByte, TrailByte, EscapeStart, Escape };
+    const IndexTable& jis0208 = jis0208_index();
+    State state = State::Ascii;
+    State output_state = State::Ascii;
+    int lead = 0;
+    bool output = false;
+    for (;;) {
+        const bool end = in.done();
+        const int byte = end ? -1 : in.peek();
+        switch (state) {
+            case State::Ascii:
+            case State::Roman:
+            case State::Katakana:
+            case State::LeadByte:
+                if (end) {
+                    return;
+                }
+                in.skip(1);
+                if (byte == 0x1B) {
+                    state = State::EscapeStart;
+                    break;
+                }
+                output = false;
+                if (state == State::LeadByte) {
+                    if (between(byte, 0x21, 0x7E)) {
+                        lead = byte;
+                        state = State::TrailByte;
+                    } else {
+                        out.error();
+                    }
+                } else if (state == State::Katakana) {
+                    if (between(byte, 0x21, 0x5F)) {
+                        out.put(static_cast<char32_t>(0xFF61 - 0x21 + byte));
+                    } else {
+                        out.error();
+                    }
+                } else if (byte > 0x7F || byte == 0x0E || byte == 0x0F) {
+                    out.error();
+                } else if (state == State::Roman && byte == 0x5C) {
+                    out.put(0x00A5);
+                } else if (state == State::Roman && byte == 0x7E) {
+                    out.put(0x203E);
+                } else {
+                    out.put(static_cast<char32_t>(byte));
+                }
+                break;
+            case State::TrailByte:
+                state = State::LeadByte;
+                if (end) {
+                    out.error();
+                    break;
+                }
+                in.skip(1);
+                if (byte == 0x1B) {
+                    state = State::EscapeStart;
+                    out.error();
+                } else if (const char32_t code_point =
+                               between(byte, 0x21, 0x7E)
+                                   ? lookup(jis0208, static_cast<std::size_t>(lead - 0x21) * 94 +
+                                                         (byte - 0x21))
+                                   : 0;
+                           code_point != 0) {
+                    out.put(code_point);
+                } else {
+                    out.error();
+                }
+                break;
+            case State::EscapeStart:
+                if (byte == 0x24 || byte == 0x28) {
+                    lead = byte;
+                    state = State::Escape;
+                    in.skip(1);
+                    break;
+                }
+                output = false;  // the byte is read again, in the state before the escape
+                state = output_state;
+                out.error();
+                break;
+            case State::Escape: {
+                std::optional<State> selected;
+                if (lead == 0x28 && byte == 0x42) {
+                    selected = State::Ascii;
+                } else if (lead == 0x28 && byte == 0x4A) {
+                    selected = State::Roman;
+                } else if (lead == 0x28 && byte == 0x49) {
+                    selected = State::Katakana;
+                } else if (lead == 0x24 && (byte == 0x40 || byte == 0x42)) {
+                    selected = State::LeadByte;
+                }
+                lead = 0;
+                if (selected) {
+                    in.skip(1);
+                    state = output_state = *selected;
+                    if (std::exchange(output, true)) {
+                        out.error();
+                    }
+                    break;
+                }
+                in.back(1);  // the escape's second byte, and this one, are read again
+                output = false;
+                state = output_state;
+                out.error();
+                break;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 DecodeResult decode_legacy(const Encoding& encoding, std::string_view bytes,
@@ -326,6 +349,9 @@ DecodeResult decode_legacy(const Encoding& encoding, std::string_view bytes,
             break;
         case DecoderKind::EucKr:
             euc_kr(in, out);
+            break;
+        case DecoderKind::Iso2022Jp:
+            iso_2022_jp(in, out);
             break;
         default:
             break;

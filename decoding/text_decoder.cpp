@@ -1,7 +1,7 @@
 #include "decoding/text_decoder.h"
 
-#include "decoding/icu_decoder.h"
 #include "decoding/legacy_decoders.h"
+#include "decoding/unicode_decoders.h"
 #include "decoding/utf8_validator.h"
 
 namespace marlowin {
@@ -24,9 +24,11 @@ DecodeResult decode_bytes(const Encoding& encoding, std::string_view bytes,
             if (is_valid_utf8(bytes, stop)) {
                 return {std::string(bytes), 0};
             }
-            return decode_with_icu(encoding, bytes, stop);
-        case DecoderKind::Icu:
-            return decode_with_icu(encoding, bytes, stop);
+            return decode_utf8(bytes, stop);
+        case DecoderKind::Utf16Be:
+            return decode_utf16(bytes, true, stop);
+        case DecoderKind::Utf16Le:
+            return decode_utf16(bytes, false, stop);
         case DecoderKind::Replacement:
             return bytes.empty() ? DecodeResult{"", 0} : DecodeResult{"\xEF\xBF\xBD", 1};
         default:

@@ -200,15 +200,9 @@ Sequences gb18030() {
                         }
                         cp = static_cast<char32_t>(*ranges[r + 1] + pointer - *ranges[r]);
                     }
-                    if (cp) {
-                        s.add(bytes_of({b1, b2, b3, b4}), cp);
-                    } else {
-                        // The last three bytes are read again: b2 alone, then b3 b4 with the
-                        // line feed, which ends that sequence too.
-                        s.add(bytes_of({b1, b2, b3, b4}),
-                              std::u32string{U'\uFFFD', static_cast<char32_t>(b2), U'\uFFFD',
-                                             static_cast<char32_t>(b4)});
-                    }
+                    // The polyfill reads the last three bytes of one without a code point
+                    // again; today's standard takes all four as one error, and wins.
+                    s.add(bytes_of({b1, b2, b3, b4}), std::u32string(1, cp.value_or(U'\uFFFD')));
                 }
             }
         }

@@ -29,6 +29,9 @@ TEST(Prescan, FindsTheDeclarationAsBrowsersDo) {
         {"<meta name=description content=\"charset=gbk\">", "none"},
         // a charset attribute wins over content in the same element, whichever comes first
         {"<meta content=\"text/html; charset=big5\" charset=gbk http-equiv=content-type>", "GBK"},
+        // a charset attribute naming no encoding fails the element, before content or after
+        {"<meta charset=bogus content=\"text/html; charset=gbk\" http-equiv=Content-Type>", "none"},
+        {"<meta content=\"text/html; charset=gbk\" charset=bogus http-equiv=Content-Type>", "none"},
         // the first of a repeated attribute counts
         {"<meta charset=gbk charset=big5>", "GBK"},
         {"<meta charset=utf-16>", "UTF-8"},

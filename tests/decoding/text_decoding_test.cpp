@@ -18,38 +18,6 @@ namespace {
 
 using Id = EncodingId;
 
-// What the exhaustive comparison with the indexes does not show: the decoders without an index,
-// a sequence cut off by the end, and malformed input, which becomes U+FFFD, never an error.
-TEST(DecodeBytes, ReadsEachEncodingAsBrowsersDo) {
-    const std::string bad = "\xEF\xBF\xBD";  // U+FFFD
-    const struct {
-        EncodingId encoding;
-        std::string bytes;
-        std::string text;
-    } rows[] = {
-        {Id::Utf16Be, std::string("\x6A\x19\x98\x4C", 4), "標題"},
-        {Id::XUserDefined, "A\x80\xFF", "A\xEF\x9E\x80\xEF\x9F\xBF"},
-        {Id::Gb18030, "a\x81\x30\x81", "a" + bad},
-        {Id::Big5, "\xA4", bad},
-        {Id::EucJp, "\x8F\xA2", bad},
-        {Id::Replacement, "anything", bad},
-        {Id::Replacement, "", ""},
-        {Id::Utf8,
-         "a\xFF"
-         "b\xED\xA0\x80"
-         "c",
-         "a" + bad + "b" + bad + bad + bad + "c"},
-        {Id::Utf8, "\xE4\xB8", bad},
-        {Id::Gbk, "a\xD6", "a" + bad},
-        {Id::Utf16Le, std::string("\x00\xD8\x41\x00", 4), bad + "A"},
-        {Id::Utf16Le, std::string("A\0B", 3), "A" + bad},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(decode_bytes(encoding(row.encoding), row.bytes).text, row.text)
-            << encoding(row.encoding).name;
-    }
-}
-
 // Each pass over a page looks at a stop request: the validation, the <meta> scan, the detector
 // and every decoder, and so the whole decoding, end with DecodingCancelled at once.
 TEST(DecodeBytes, EveryPassOverAPageHonoursAStop) {

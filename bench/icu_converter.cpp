@@ -1,4 +1,4 @@
-#include "decoding/icu_decoder.h"
+#include "bench/icu_converter.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
@@ -53,7 +53,7 @@ DecodeResult decode_with_icu(const Encoding& encoding, std::string_view bytes,
     }
 
     DecodeResult result{{}, 0};
-    result.text.reserve(utf8_size_bound(bytes.size()));
+    result.text.reserve(3 * bytes.size());
     constexpr std::size_t kBlock = 16384;
     std::array<UChar, kBlock + 1> block{};
     std::array<char, kBlock * 3> utf8{};
