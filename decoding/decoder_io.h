@@ -10,7 +10,15 @@
 #include <string_view>
 
 #include "decoding/decoding_error.h"
+#include "decoding/large_text.h"
 #include "decoding/text_decoder.h"
+
+// The few steps every byte of a page passes through; compilers left them out of line.
+#if defined(__GNUC__)
+#define MARLOWIN_HOT_STEP [[gnu::always_inline]] inline
+#else
+#define MARLOWIN_HOT_STEP inline
+#endif
 
 namespace marlowin::decoder_io {
 
@@ -31,9 +39,11 @@ inline constexpr std::size_t kStopCheckBytes = std::size_t{1} << 16;
 /// costs a store or three rather than a string append.
 class TextOut {
 public:
-    explicit TextOut(std::size_t input_size) { text_.reserve(utf8_size_bound(input_size)); }
+    explicit TextOut(std::size_t input_size) {
+        reserve_large_text(text_, utf8_size_bound(input_size));
+    }
 
-    void put(char32_t cp) {
+    MARLOWIN_HOT_STEP void put(char32_t cp) {
         if (used_ > kStage - 4) {
             flush();
         }
@@ -139,7 +149,7 @@ private:
     std::size_t next_check_ = 0;
 };
 
-inline bool between(int byte, int from, int to) {
+MARLOWIN_HOT_STEP bool between(int byte, int from, int to) {
     return byte >= from && byte <= to;
 }
 
@@ -151,7 +161,7 @@ inline void reject(Reader& in, TextOut& out) {
 }
 
 /// One code point read from @p count bytes.
-inline void accept(Reader& in, TextOut& out, char32_t code_point, std::size_t count) {
+MARLOWIN_HOT_STEP void accept(Reader& in, TextOut& out, char32_t code_point, std::size_t count) {
     out.put(code_point);
     in.skip(count);
 }

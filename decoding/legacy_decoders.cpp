@@ -20,7 +20,7 @@ using decoder_io::Reader;
 using decoder_io::reject;
 using decoder_io::TextOut;
 
-char32_t lookup(const IndexTable& index, std::size_t pointer) {
+MARLOWIN_HOT_STEP char32_t lookup(const IndexTable& index, std::size_t pointer) {
     return pointer < index.size() ? index[pointer] : 0;
 }
 
@@ -35,6 +35,24 @@ void two_byte(Reader& in, TextOut& out, char32_t code_point) {
         out.error();
         in.skip(trail >= 0 && trail < 0x80 ? 1 : 2);
     }
+}
+
+// The loop of the two-byte decoders. The bulk of a CJK page, a two-byte sequence whose pointer
+// (from @p pointer_of, SIZE_MAX for none) has a code point, is read straight from @p index;
+// everything else goes through @p sequence, the decoder's own steps, which read those alike.
+template <typename PointerOf, typename Sequence>
+void decode_pairs(Reader& in, TextOut& out, const IndexTable& index, const PointerOf& pointer_of,
+                  const Sequence& sequence) {
+    decode_sequences(in, out, [&](int lead) {
+        if (const int trail = in.peek(1); trail >= 0) {
+            if (const char32_t code_point = lookup(index, pointer_of(lead, trail));
+                code_point != 0) {
+                accept(in, out, code_point, 2);
+                return;
+            }
+        }
+        sequence(lead);
+    });
 }
 
 void single_byte(Reader& in, TextOut& out, const std::array<char32_t, 128>& index) {
@@ -61,69 +79,86 @@ char32_t gb18030_ranges(std::size_t pointer) {
     return lookup(gb18030_ranges_index(), pointer);
 }
 
+// The pointer of a two-byte gb18030 sequence, SIZE_MAX for none.
+MARLOWIN_HOT_STEP std::size_t gb18030_pointer(int first, int second) {
+    if (!between(first, 0x81, 0xFE) ||
+        !(between(second, 0x40, 0x7E) || between(second, 0x80, 0xFE))) {
+        return SIZE_MAX;
+    }
+    return static_cast<std::size_t>(first - 0x81) * 190 + (second - (second < 0x7F ? 0x40 : 0x41));
+}
+
 void gb18030(Reader& in, TextOut& out) {
     const IndexTable& index = gb18030_index();
     static_cast<void>(gb18030_ranges_index());
-    decode_sequences(in, out, [&](int first) {
-        if (first == 0x80) {
-            accept(in, out, 0x20AC, 1);
-            return;
-        }
-        const int second = in.peek(1);
-        if (first == 0xFF || second < 0) {
-            reject(in, out);
-            return;
-        }
-        if (between(second, 0x30, 0x39)) {
-            const int third = in.peek(2);
-            const int fourth = in.peek(3);
-            if (third < 0 || (between(third, 0x81, 0xFE) && fourth < 0)) {
-                out.error();  // the end, in the middle of a four-byte sequence
-                in.to_end();
+    decode_pairs(
+        in, out, index, [](int a, int b) { return gb18030_pointer(a, b); },
+        [&](int first) {
+            if (first == 0x80) {
+                accept(in, out, 0x20AC, 1);
                 return;
             }
-            char32_t code_point = 0;
-            if (between(third, 0x81, 0xFE) && between(fourth, 0x30, 0x39)) {
-                code_point = gb18030_ranges(
-                    ((static_cast<std::size_t>(first - 0x81) * 10 + (second - 0x30)) * 126 +
-                     (third - 0x81)) *
-                        10 +
-                    (fourth - 0x30));
+            const int second = in.peek(1);
+            if (first == 0xFF || second < 0) {
+                reject(in, out);
+                return;
             }
-            if (code_point != 0) {
-                accept(in, out, code_point, 4);
-            } else if (between(third, 0x81, 0xFE) && between(fourth, 0x30, 0x39)) {
-                out.error();  // a well-formed sequence without a code point: all four bytes
-                in.skip(4);
-            } else {
-                reject(in, out);  // the second, third and fourth bytes are read again
+            if (between(second, 0x30, 0x39)) {
+                const int third = in.peek(2);
+                const int fourth = in.peek(3);
+                if (third < 0 || (between(third, 0x81, 0xFE) && fourth < 0)) {
+                    out.error();  // the end, in the middle of a four-byte sequence
+                    in.to_end();
+                    return;
+                }
+                char32_t code_point = 0;
+                if (between(third, 0x81, 0xFE) && between(fourth, 0x30, 0x39)) {
+                    code_point = gb18030_ranges(
+                        ((static_cast<std::size_t>(first - 0x81) * 10 + (second - 0x30)) * 126 +
+                         (third - 0x81)) *
+                            10 +
+                        (fourth - 0x30));
+                }
+                if (code_point != 0) {
+                    accept(in, out, code_point, 4);
+                } else if (between(third, 0x81, 0xFE) && between(fourth, 0x30, 0x39)) {
+                    out.error();  // a well-formed sequence without a code point: all four bytes
+                    in.skip(4);
+                } else {
+                    reject(in, out);  // the second, third and fourth bytes are read again
+                }
+                return;
             }
-            return;
-        }
-        char32_t code_point = 0;
-        if (between(second, 0x40, 0x7E) || between(second, 0x80, 0xFE)) {
-            code_point = lookup(index, static_cast<std::size_t>(first - 0x81) * 190 +
-                                           (second - (second < 0x7F ? 0x40 : 0x41)));
-        }
-        two_byte(in, out, code_point);
-    });
+            two_byte(in, out, lookup(index, gb18030_pointer(first, second)));
+        });
+}
+
+MARLOWIN_HOT_STEP std::size_t big5_pointer(int lead, int trail) {
+    if (!between(lead, 0x81, 0xFE) || !(between(trail, 0x40, 0x7E) || between(trail, 0xA1, 0xFE))) {
+        return SIZE_MAX;
+    }
+    return static_cast<std::size_t>(lead - 0x81) * 157 + (trail - (trail < 0x7F ? 0x40 : 0x62));
+}
+
+// Four pointers read a letter and a combining mark.
+bool big5_reads_two(std::size_t pointer) {
+    return pointer == 1133 || pointer == 1135 || pointer == 1164 || pointer == 1166;
 }
 
 void big5(Reader& in, TextOut& out) {
     const IndexTable& index = big5_index();
-    decode_sequences(in, out, [&](int lead) {
+    const auto plain_pointer = [](int lead, int trail) {
+        const std::size_t pointer = big5_pointer(lead, trail);
+        return big5_reads_two(pointer) ? SIZE_MAX : pointer;
+    };
+    decode_pairs(in, out, index, plain_pointer, [&](int lead) {
         const int trail = in.peek(1);
         if (!between(lead, 0x81, 0xFE) || trail < 0) {
             reject(in, out);
             return;
         }
-        std::size_t pointer = SIZE_MAX;
-        if (between(trail, 0x40, 0x7E) || between(trail, 0xA1, 0xFE)) {
-            pointer = static_cast<std::size_t>(lead - 0x81) * 157 +
-                      (trail - (trail < 0x7F ? 0x40 : 0x62));
-        }
-        // Four pointers read a letter and a combining mark.
-        if (pointer == 1133 || pointer == 1135 || pointer == 1164 || pointer == 1166) {
+        const std::size_t pointer = big5_pointer(lead, trail);
+        if (big5_reads_two(pointer)) {
             out.put(pointer < 1164 ? 0x00CA : 0x00EA);
             accept(in, out, pointer == 1133 || pointer == 1164 ? 0x0304 : 0x030C, 2);
             return;
@@ -132,83 +167,100 @@ void big5(Reader& in, TextOut& out) {
     });
 }
 
+// The pointer of a JIS X 0208 or 0212 row and cell byte pair (0xA1-0xFE each), SIZE_MAX for none.
+MARLOWIN_HOT_STEP std::size_t euc_jp_pointer(int row, int cell) {
+    if (!between(row, 0xA1, 0xFE) || !between(cell, 0xA1, 0xFE)) {
+        return SIZE_MAX;
+    }
+    return static_cast<std::size_t>(row - 0xA1) * 94 + (cell - 0xA1);
+}
+
 void euc_jp(Reader& in, TextOut& out) {
     const IndexTable& jis0208 = jis0208_index();
     const IndexTable& jis0212 = jis0212_index();
-    decode_sequences(in, out, [&](int lead) {
-        int trail = in.peek(1);
-        if ((lead != 0x8E && lead != 0x8F && !between(lead, 0xA1, 0xFE)) || trail < 0) {
-            reject(in, out);
-            return;
-        }
-        if (lead == 0x8E && between(trail, 0xA1, 0xDF)) {
-            accept(in, out, static_cast<char32_t>(0xFF61 - 0xA1 + trail), 2);
-            return;
-        }
-        const IndexTable* index = &jis0208;
-        int row = lead;
-        if (lead == 0x8F && between(trail, 0xA1, 0xFE)) {
-            index = &jis0212;
-            row = trail;
-            in.skip(1);
-            trail = in.peek(1);
-            if (trail < 0) {
+    decode_pairs(
+        in, out, jis0208, [](int a, int b) { return euc_jp_pointer(a, b); },
+        [&](int lead) {
+            int trail = in.peek(1);
+            if ((lead != 0x8E && lead != 0x8F && !between(lead, 0xA1, 0xFE)) || trail < 0) {
                 reject(in, out);
                 return;
             }
-        }
-        char32_t code_point = 0;
-        if (between(row, 0xA1, 0xFE) && between(trail, 0xA1, 0xFE)) {
-            code_point = lookup(*index, static_cast<std::size_t>(row - 0xA1) * 94 + (trail - 0xA1));
-        }
-        two_byte(in, out, code_point);
-    });
+            if (lead == 0x8E && between(trail, 0xA1, 0xDF)) {
+                accept(in, out, static_cast<char32_t>(0xFF61 - 0xA1 + trail), 2);
+                return;
+            }
+            const IndexTable* index = &jis0208;
+            int row = lead;
+            if (lead == 0x8F && between(trail, 0xA1, 0xFE)) {
+                index = &jis0212;
+                row = trail;
+                in.skip(1);
+                trail = in.peek(1);
+                if (trail < 0) {
+                    reject(in, out);
+                    return;
+                }
+            }
+            two_byte(in, out, lookup(*index, euc_jp_pointer(row, trail)));
+        });
+}
+
+MARLOWIN_HOT_STEP std::size_t shift_jis_pointer(int lead, int trail) {
+    if (!(between(lead, 0x81, 0x9F) || between(lead, 0xE0, 0xFC)) ||
+        !(between(trail, 0x40, 0x7E) || between(trail, 0x80, 0xFC))) {
+        return SIZE_MAX;
+    }
+    return static_cast<std::size_t>(lead - (lead < 0xA0 ? 0x81 : 0xC1)) * 188 +
+           (trail - (trail < 0x7F ? 0x40 : 0x41));
 }
 
 void shift_jis(Reader& in, TextOut& out) {
     const IndexTable& jis0208 = jis0208_index();
-    decode_sequences(in, out, [&](int lead) {
-        if (lead == 0x80) {
-            accept(in, out, 0x80, 1);
-            return;
-        }
-        if (between(lead, 0xA1, 0xDF)) {
-            accept(in, out, static_cast<char32_t>(0xFF61 - 0xA1 + lead), 1);
-            return;
-        }
-        const int trail = in.peek(1);
-        if (!(between(lead, 0x81, 0x9F) || between(lead, 0xE0, 0xFC)) || trail < 0) {
-            reject(in, out);
-            return;
-        }
-        std::size_t pointer = SIZE_MAX;
-        if (between(trail, 0x40, 0x7E) || between(trail, 0x80, 0xFC)) {
-            pointer = static_cast<std::size_t>(lead - (lead < 0xA0 ? 0x81 : 0xC1)) * 188 +
-                      (trail - (trail < 0x7F ? 0x40 : 0x41));
-        }
-        if (pointer >= 8836 && pointer <= 10715) {  // EUDC: private use, as Windows reads it
-            accept(in, out, static_cast<char32_t>(0xE000 - 8836 + pointer), 2);
-            return;
-        }
-        two_byte(in, out, lookup(jis0208, pointer));
-    });
+    decode_pairs(
+        in, out, jis0208, [](int a, int b) { return shift_jis_pointer(a, b); },
+        [&](int lead) {
+            if (lead == 0x80) {
+                accept(in, out, 0x80, 1);
+                return;
+            }
+            if (between(lead, 0xA1, 0xDF)) {
+                accept(in, out, static_cast<char32_t>(0xFF61 - 0xA1 + lead), 1);
+                return;
+            }
+            const int trail = in.peek(1);
+            if (!(between(lead, 0x81, 0x9F) || between(lead, 0xE0, 0xFC)) || trail < 0) {
+                reject(in, out);
+                return;
+            }
+            const std::size_t pointer = shift_jis_pointer(lead, trail);
+            if (pointer >= 8836 && pointer <= 10715) {  // EUDC: private use, as Windows reads it
+                accept(in, out, static_cast<char32_t>(0xE000 - 8836 + pointer), 2);
+                return;
+            }
+            two_byte(in, out, lookup(jis0208, pointer));
+        });
+}
+
+MARLOWIN_HOT_STEP std::size_t euc_kr_pointer(int lead, int trail) {
+    if (!between(lead, 0x81, 0xFE) || !between(trail, 0x41, 0xFE)) {
+        return SIZE_MAX;
+    }
+    return static_cast<std::size_t>(lead - 0x81) * 190 + (trail - 0x41);
 }
 
 void euc_kr(Reader& in, TextOut& out) {
     const IndexTable& index = euc_kr_index();
-    decode_sequences(in, out, [&](int lead) {
-        const int trail = in.peek(1);
-        if (!between(lead, 0x81, 0xFE) || trail < 0) {
-            reject(in, out);
-            return;
-        }
-        char32_t code_point = 0;
-        if (between(trail, 0x41, 0xFE)) {
-            code_point =
-                lookup(index, static_cast<std::size_t>(lead - 0x81) * 190 + (trail - 0x41));
-        }
-        two_byte(in, out, code_point);
-    });
+    decode_pairs(
+        in, out, index, [](int a, int b) { return euc_kr_pointer(a, b); },
+        [&](int lead) {
+            const int trail = in.peek(1);
+            if (!between(lead, 0x81, 0xFE) || trail < 0) {
+                reject(in, out);
+                return;
+            }
+            two_byte(in, out, lookup(index, euc_kr_pointer(lead, trail)));
+        });
 }
 
 // ISO-2022-JP: escape sequences switch between ASCII, JIS X 0201 Roman, half-width katakana and

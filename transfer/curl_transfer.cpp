@@ -16,6 +16,7 @@
 #include "decoding/ascii.h"
 #include "decoding/c_handle.h"
 #include "decoding/decoding_error.h"
+#include "decoding/large_text.h"
 #include "decoding/utf8_validator.h"
 #include "transfer/address.h"
 #include "transfer/error_descriptions.h"
@@ -227,7 +228,7 @@ std::size_t Request::on_body(char* data, std::size_t size, std::size_t count, vo
         curl_off_t declared = -1;
         curl_easy_getinfo(request.easy_.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
         if (declared > 0) {
-            body.reserve(std::min(cap, static_cast<std::size_t>(declared)));
+            reserve_large_text(body, std::min(cap, static_cast<std::size_t>(declared)));
         }
     }
     // Grow geometrically, never past the cap, and straight to the cap once past half of it:
@@ -238,7 +239,7 @@ std::size_t Request::on_body(char* data, std::size_t size, std::size_t count, vo
         if (grown > cap / 2) {
             grown = cap;
         }
-        body.reserve(grown);
+        reserve_large_text(body, grown);
     }
     body.append(data, n);
     request.validator_.feed(std::string_view(data, n));
