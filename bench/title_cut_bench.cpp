@@ -65,8 +65,7 @@ int main(int argc, char** argv) {
         {
             {"cut, title near start: 100 MB page vs 1 KB page", "BM_CutTitleNearStart/104857600",
              "BM_CutTitleNearStart/1024", 2.0},
-            // 2 GB/s is the floor; memchr runs at ~10+ GB/s here, the table shows both rates.
             {"cut, no title, 100 MB: time vs memchr scan", "BM_CutNoTitle/104857600",
-             "BM_MemchrBaseline/104857600", 5.0},
+             "BM_MemchrBaseline/104857600", 2.0},
         });
 }

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 #include <string>
@@ -33,13 +34,14 @@ using marlowin::testing::HttpRequest;
 using marlowin::testing::LocalHttpServer;
 
 constexpr std::size_t kHugeTitle = std::size_t{60} << 20;
+constexpr std::size_t kTitlePageSize = kHugeTitle + 4096;
 
 // Pages of the same size, one with a 60 MB title, one with a title the result box shows whole.
 std::string page_with_title(std::size_t title_size) {
     std::string page = "<html><head><meta charset=\"utf-8\"><title>";
     page.append(title_size, 'T');
     page += "</title></head><body>";
-    page.resize(kHugeTitle + 4096, 'x');
+    page.resize(kTitlePageSize, 'x');
     return page;
 }
 
@@ -110,24 +112,27 @@ void BM_ClickToNotice(benchmark::State& state) {
 }
 BENCHMARK(BM_ClickToNotice)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// 提取 on a retrieved page; counters: the peak memory of the extraction over the page size.
+// 提取 on a retrieved page; counters: the most memory the program held during the extraction,
+// counted from before the page was retrieved, over the page's size. The page itself is about
+// 1; a copy of the title, in any form, shows on top of it.
 void extract_title(benchmark::State& state, const char* path) {
     marlowin::Form1 form;
     form.show();
     form.findChild<QLineEdit*>(QStringLiteral("Text1"))
         ->setText(QString::fromStdString(served().server.url(path)));
     NoticeTimer notices;
+    const auto before_page = marlowin::testing::ProcessUsage::now();
     seconds_to_message_box(form, "Command1", notices);
     double peak_kib = 0;
     for (auto _ : state) {
-        const auto before = marlowin::testing::ProcessUsage::now();
         marlowin::testing::ProcessUsage::reset_peak();
         state.SetIterationTime(seconds_to_message_box(form, "Command2", notices));
-        peak_kib = static_cast<double>(marlowin::testing::ProcessUsage::now().peak_kib -
-                                       before.resident_kib);
+        peak_kib = std::max(peak_kib,
+                            static_cast<double>(marlowin::testing::ProcessUsage::now().peak_kib) -
+                                static_cast<double>(before_page.resident_kib));
     }
     state.counters["peak_mib"] = peak_kib / 1024;
-    state.counters["peak_over_page"] = peak_kib * 1024 / static_cast<double>(kHugeTitle);
+    state.counters["peak_over_page"] = peak_kib * 1024 / static_cast<double>(kTitlePageSize);
 }
 void BM_ExtractHugeTitle(benchmark::State& state) {
     extract_title(state, "/huge-title");
@@ -247,15 +252,15 @@ int main(int argc, char** argv) {
         argc, argv,
         {
             {"click to notice, 50 MB page vs bare libcurl", "BM_ClickToNotice/manual_time",
-             "BM_BareLibcurl/real_time", 1.5},
+             "BM_BareLibcurl/real_time", 1.2},
             // Both show the same text; the rest of the huge title may only cost its scan.
             {"extract, 60 MB title vs one shown whole (pages of 60 MB)",
              "BM_ExtractHugeTitle/iterations:5/manual_time",
              "BM_ExtractShownTitle/iterations:5/manual_time", 3.0},
-            {"extract, 60 MB title: peak memory as a multiple of the page",
-             "BM_ExtractHugeTitle/iterations:5/manual_time", "", 4.0, "peak_over_page"},
-            {"extract, title shown whole: peak memory as a multiple of the page",
-             "BM_ExtractShownTitle/iterations:5/manual_time", "", 4.0, "peak_over_page"},
+            {"extract, 60 MB title: peak memory over the page",
+             "BM_ExtractHugeTitle/iterations:5/manual_time", "", 1.2, "peak_over_page"},
+            {"extract, title shown whole: peak memory over page",
+             "BM_ExtractShownTitle/iterations:5/manual_time", "", 1.2, "peak_over_page"},
             {"click to answer, 8 MB address vs Qt taking it into a line edit",
              "BM_AnswerLongAddress/iterations:5/manual_time",
              "BM_LineEditTakesLongAddress/iterations:5/manual_time", 1.0},
