@@ -1,15 +1,16 @@
 #include "transfer/address.h"
 
 #include <curl/curl.h>
-#include <unicode/uidna.h>
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 
 #include "decoding/ascii.h"
 #include "decoding/c_handle.h"
 #include "transfer/error_descriptions.h"
+#include "transfer/host_parser.h"
 #include "workflow/transfer_error.h"
 
 namespace marlowin {
@@ -68,27 +69,32 @@ std::string_view scheme_of(std::string_view text) {
     return text.substr(0, i);
 }
 
-// A non-ASCII host name in its ASCII (IDNA) form, as browsers convert it.
-std::string host_to_ascii(std::string_view host) {
-    if (std::all_of(host.begin(), host.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        return std::string(host);
+// The port after a host (":8080", ":", or nothing), as the address will carry it: digits only,
+// at most 65535, and none where it is the scheme's own.
+std::string port_part(std::string_view rest, std::string_view scheme) {
+    if (rest.empty()) {
+        return {};
     }
-    UErrorCode status = U_ZERO_ERROR;
-    const CHandle<UIDNA, uidna_close> idna(uidna_openUTS46(
-        UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII, &status));
-    std::string out(host.size() * 4 + 64, '\0');
-    UIDNAInfo info = UIDNA_INFO_INITIALIZER;
-    const int32_t length =
-        U_FAILURE(status)
-            ? 0
-            : uidna_nameToASCII_UTF8(idna.get(), host.data(), static_cast<int32_t>(host.size()),
-                                     out.data(), static_cast<int32_t>(out.size()), &info, &status);
-    if (U_FAILURE(status) || info.errors != 0) {
-        malformed("the host name cannot be converted to ASCII");
+    if (rest.front() != ':') {
+        malformed("something between the host name and its port");
     }
-    out.resize(static_cast<std::size_t>(length));
-    return out;
+    std::string_view digits = rest.substr(1);
+    if (!std::all_of(digits.begin(), digits.end(), ascii::is_digit)) {
+        malformed("a port that is not a number");
+    }
+    while (digits.size() > 1 && digits.front() == '0') {
+        digits.remove_prefix(1);
+    }
+    if (digits.empty()) {
+        return {};
+    }
+    if (digits.size() > 5 || std::stoul(std::string(digits)) > 65535) {
+        malformed("a port above 65535");
+    }
+    if ((scheme == "http" && digits == "80") || (scheme == "https" && digits == "443")) {
+        return {};
+    }
+    return ":" + std::string(digits);
 }
 
 enum class Part { Path, Query, Userinfo };
@@ -182,10 +188,6 @@ std::string rewrite(std::string_view typed) {
                                        ? authority.find(':', authority.find(']'))
                                        : authority.rfind(':');
     const std::string_view host = authority.substr(0, port_colon);
-    // libcurl would decode a percent-encoded host name; an address bar's user means none.
-    if (host.find('%') != std::string_view::npos) {
-        malformed("a percent sign in the host name");
-    }
     // An IPv4 part inside an IPv6 address has no leading zeros (the URL Standard); the
     // libcurl of one system refuses "[::4.1.5.05]", that of another would take it.
     if (host.starts_with('[')) {
@@ -196,8 +198,12 @@ std::string rewrite(std::string_view typed) {
             }
         }
     }
-    url += host_to_ascii(host);
-    url += authority.substr(host.size());
+    const std::optional<std::string> parsed_host = parse_host(host);
+    if (!parsed_host) {
+        malformed("a host name no browser would send a request to");
+    }
+    url += *parsed_host;
+    url += port_part(authority.substr(host.size()), scheme);
     if (tail.empty() || (tail.front() != '/' && tail.front() != '\\')) {
         url += '/';
     }

@@ -300,20 +300,6 @@ TEST(CurlTransfer, BytesStillArrivingAreNotSilence) {
     EXPECT_EQ(transfer.open_url(trickle.url("/gzip")), page);
 }
 
-TEST(CurlTransfer, HonoursAProxyFromTheEnvironment) {
-    HttpRequest seen;
-    LocalHttpServer proxy([&](const HttpRequest& request, Connection& connection) {
-        seen = request;
-        connection.respond(200, "via proxy");
-    });
-    testing::set_environment("http_proxy", proxy.url().c_str());
-    CurlTransfer transfer(quick_options());
-    const std::string text = transfer.open_url("http://marlowin.invalid/page");
-    testing::set_environment("http_proxy", nullptr);
-    EXPECT_EQ(text, "via proxy");
-    EXPECT_EQ(seen.target, "http://marlowin.invalid/page");
-}
-
 // Servers that misbehave on purpose: every failure ends as a TransferError whose number and
 // description name the cause, never as a crash, a hang or a document silently cut short.
 TEST(CurlTransferFaults, MisbehavingServersEndInErrorsThatNameTheCause) {
