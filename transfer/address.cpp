@@ -237,6 +237,45 @@ std::string normalize_address(std::string_view typed) {
     return checked;
 }
 
+std::string redirect_target(const std::string& base, std::string_view location) {
+    const auto space = [](char c) { return ascii::is_whitespace(c); };
+    while (!location.empty() && space(location.front())) {
+        location.remove_prefix(1);
+    }
+    while (!location.empty() && space(location.back())) {
+        location.remove_suffix(1);
+    }
+    const bool scheme_relative = location.size() >= 2 &&
+                                 (location[0] == '/' || location[0] == '\\') &&
+                                 (location[1] == '/' || location[1] == '\\');
+    if (scheme_relative) {
+        return normalize_address(base.substr(0, base.find(':') + 1) + std::string(location));
+    }
+    if (!scheme_of(location).empty()) {
+        return normalize_address(location);
+    }
+    // A path, query or both, on the same host: encoded as a typed one would be, then resolved
+    // against the base by libcurl (dot segments included).
+    std::string_view reference = location.substr(0, location.find('#'));
+    const std::size_t query_at = reference.find('?');
+    std::string path(reference.substr(0, query_at));
+    std::replace(path.begin(), path.end(), '\\', '/');
+    std::string relative;
+    append_encoded(relative, path, Part::Path);
+    if (query_at != std::string_view::npos) {
+        append_encoded(relative, reference.substr(query_at), Part::Query);
+    }
+    const CHandle<CURLU, curl_url_cleanup> resolved(curl_url());
+    char* joined = nullptr;
+    if (!resolved || curl_url_set(resolved.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
+        curl_url_set(resolved.get(), CURLUPART_URL, relative.c_str(), 0) != CURLUE_OK ||
+        curl_url_get(resolved.get(), CURLUPART_URL, &joined, 0) != CURLUE_OK) {
+        malformed("libcurl does not take the redirect's address");
+    }
+    const CHandle<char, curl_free> owned(joined);
+    return normalize_address(joined);
+}
+
 std::string url_without_userinfo(const std::string& url) {
     const CHandle<CURLU, curl_url_cleanup> parsed(curl_url());
     char* bare = nullptr;

@@ -19,6 +19,14 @@ namespace marlowin {
  */
 [[nodiscard]] std::string normalize_address(std::string_view typed);
 
+/**
+ * Where a redirect leads: @p location, a Location header's value, read against @p base, the
+ * address that answered with it, and rewritten as normalize_address() rewrites typed text, so
+ * that the next host is read by the same rules as the first. Throws TransferError as
+ * normalize_address() does, for a scheme other than http and https among others.
+ */
+[[nodiscard]] std::string redirect_target(const std::string& base, std::string_view location);
+
 /// @p url (as normalize_address() makes it, or as a server redirected to) without its user
 /// name, password and login options, for messages; empty when it does not parse.
 [[nodiscard]] std::string url_without_userinfo(const std::string& url);

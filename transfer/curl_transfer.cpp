@@ -104,39 +104,32 @@ std::size_t unread_bytes(CURLM* multi) {
     return waiting;
 }
 
-// Whether a Location header's address names a scheme other than http and https.
-bool leaves_http(std::string_view location) {
-    while (!location.empty() && ascii::is_whitespace(location.front())) {
-        location.remove_prefix(1);
-    }
-    std::size_t end = 0;
-    while (end < location.size() &&
-           (ascii::is_alpha(location[end]) ||
-            (end > 0 && (ascii::is_digit(location[end]) || location[end] == '+' ||
-                         location[end] == '-' || location[end] == '.')))) {
-        ++end;
-    }
-    if (end == 0 || end >= location.size() || location[end] != ':') {
-        return false;  // a relative address
-    }
-    const std::string_view scheme = location.substr(0, end);
-    return !(scheme.size() == 4 && ascii::starts_with_ignoring_case(scheme, "http")) &&
-           !(scheme.size() == 5 && ascii::starts_with_ignoring_case(scheme, "https"));
-}
+enum class Abort { None, Cancelled, TooLarge, HeadersTooLong, ConflictingLengths, Redirect };
 
-enum class Abort { None, Cancelled, TooLarge, HeadersTooLong, ConflictingLengths };
+// The statuses a browser follows the Location of.
+bool is_redirect(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 /// One transfer on its easy handle: set up, driven to its end, and its outcome read.
 class Request {
 public:
+    /// @p cookies: the jar the hops of one retrieval share; @p received_before: the bytes
+    /// that earlier hops received, for the progress counts.
     Request(std::string url, const TransferOptions& options, std::stop_token stop,
-            const PageFetcher::ProgressCallback& progress)
-        : url_(std::move(url)), options_(options), stop_(std::move(stop)), progress_(progress) {
+            const PageFetcher::ProgressCallback& progress, CURLSH* cookies,
+            std::size_t received_before)
+        : url_(std::move(url)),
+          options_(options),
+          stop_(std::move(stop)),
+          progress_(progress),
+          raw_seen_(received_before),
+          received_(received_before) {
         if (!easy_) {
             throw TransferError(CURLE_FAILED_INIT, describe_curl_error(CURLE_FAILED_INIT),
                                 "curl_easy_init failed");
         }
-        set_up();
+        set_up(cookies);
     }
 
     /// Runs the transfer on @p multi until it ends; returns libcurl's result.
@@ -145,8 +138,18 @@ public:
     /// The document, or the error the transfer ended with.
     FetchedDocument outcome(CURLcode result);
 
+    /// Where the response redirects to (its Location, as sent), when it is a redirect; its
+    /// body is never read.
+    [[nodiscard]] std::optional<std::string> redirect() const {
+        return abort_ == Abort::Redirect ? std::optional(location_) : std::nullopt;
+    }
+    [[nodiscard]] const std::string& url() const { return url_; }
+    /// Bytes received so far, this hop's and the earlier ones'.
+    [[nodiscard]] std::size_t received() const { return received_; }
+
 private:
-    void set_up();
+    void set_up(CURLSH* cookies);
+    bool headers_end();
     void note_unread(CURLM* multi);
     void count_arrivals();
     static std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user);
@@ -164,17 +167,17 @@ private:
     Utf8Validator validator_;
     std::size_t header_bytes_ = 0;
     std::optional<std::string> declared_length_;  // of the response being received
-    std::string location_;                        // where the last redirect pointed
+    std::string location_;                        // of the response being received
     // Bytes seen arriving: unread on the socket at each wake-up, or counted by libcurl.
-    std::size_t raw_seen_ = 0;
+    std::size_t raw_seen_;
     std::size_t left_unread_ = 0;
-    std::size_t received_ = 0;
+    std::size_t received_;
     Clock::time_point last_arrival_ = Clock::now();
     Abort abort_ = Abort::None;
     bool body_started_ = false;
 };
 
-void Request::set_up() {
+void Request::set_up(CURLSH* cookies) {
     append_header(headers_, "Accept: text/html,*/*");
     append_header(headers_, "Accept-Language: zh-CN,zh;q=0.9,en;q=0.8");
     CURL* e = easy_.get();
@@ -183,12 +186,14 @@ void Request::set_up() {
     set_option(e, CURLOPT_PROTOCOLS_STR, "http,https");
     set_option(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     set_option(e, CURLOPT_DEFAULT_PROTOCOL, "http");
-    set_option(e, CURLOPT_FOLLOWLOCATION, 1L);
-    set_option(e, CURLOPT_MAXREDIRS, options_.max_redirects);
-    // No Referer on redirects: the first request has none, and the address a person typed
-    // (its path and query) is nothing the next host needs to learn.
+    // Redirects are followed by CurlTransfer::fetch, so that each next address goes through
+    // the same rules as a typed one; cookies go along in the jar the hops share. No Referer:
+    // the first request has none, and the address a person typed (its path and query) is
+    // nothing the next host needs to learn.
+    set_option(e, CURLOPT_FOLLOWLOCATION, 0L);
     set_option(e, CURLOPT_AUTOREFERER, 0L);
-    set_option(e, CURLOPT_COOKIEFILE, "");       // cookies live as long as this handle
+    set_option(e, CURLOPT_COOKIEFILE, "");
+    set_option(e, CURLOPT_SHARE, cookies);
     set_option(e, CURLOPT_ACCEPT_ENCODING, "");  // every encoding this libcurl decodes
     set_option(e, CURLOPT_USERAGENT, kUserAgent.data());
     set_option(e, CURLOPT_HTTPHEADER, headers_.get());
@@ -201,7 +206,6 @@ void Request::set_up() {
         set_option(e, CURLOPT_CAINFO, options_.ca_file.c_str());
     }
     set_option(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connect_timeout.count()));
-    set_option(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options_.max_document_bytes));
     set_option(e, CURLOPT_WRITEFUNCTION, on_body);
     set_option(e, CURLOPT_WRITEDATA, this);
     set_option(e, CURLOPT_HEADERFUNCTION, on_header);
@@ -261,10 +265,35 @@ std::size_t Request::on_header(char* line, std::size_t size, std::size_t count, 
         request.abort_ = Abort::ConflictingLengths;
         return 0;
     }
-    if (ascii::starts_with_ignoring_case(text, "location:")) {
+    if (text.starts_with("HTTP/")) {
+        request.location_.clear();
+    } else if (ascii::starts_with_ignoring_case(text, "location:")) {
         request.location_ = text.substr(9);
+    } else if ((text == "\r\n" || text == "\n") && !request.headers_end()) {
+        return 0;
     }
     return n;
+}
+
+// The end of a response's headers: whether to read its body. A redirect's is never read, nor
+// is one declared larger than the cap.
+bool Request::headers_end() {
+    long status = 0;
+    curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status < 200) {
+        return true;  // 100 Continue and the like: the real response follows
+    }
+    if (is_redirect(status) && !location_.empty()) {
+        abort_ = Abort::Redirect;
+        return false;
+    }
+    curl_off_t declared = -1;
+    curl_easy_getinfo(easy_.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
+    if (declared > 0 && static_cast<std::size_t>(declared) > options_.max_document_bytes) {
+        abort_ = Abort::TooLarge;
+        return false;
+    }
+    return true;
 }
 
 // Two Content-Length values that differ leave the document's end unknown: libcurl would take
@@ -338,9 +367,6 @@ CURLcode Request::drive(CURLM* multi) {
         count_arrivals();
         left_unread_ = unread_bytes(multi);
         if (running == 0) {
-            if (progress_) {
-                progress_(received_, true);
-            }
             CURLcode result = CURLE_OK;
             int queued = 0;
             for (CURLMsg* msg = curl_multi_info_read(multi, &queued); msg != nullptr;
@@ -385,6 +411,7 @@ FetchedDocument Request::outcome(CURLcode result) {
             throw TransferError(CURLE_WEIRD_SERVER_REPLY, std::string(kConflictingLengths),
                                 "Content-Length headers that disagree");
         case Abort::None:
+        case Abort::Redirect:
             break;
     }
     CURL* e = easy_.get();
@@ -400,13 +427,6 @@ FetchedDocument Request::outcome(CURLcode result) {
                             "HTTP status " + std::to_string(status) + " from " +
                                 url_without_userinfo(effective != nullptr ? effective : url_));
     }
-    // A redirect to another scheme: some libcurl builds cannot even parse its address
-    // (file:///etc/passwd on Windows); any way, it is a scheme that is not fetched.
-    if ((result == CURLE_URL_MALFORMAT || result == CURLE_UNSUPPORTED_PROTOCOL) && status >= 300 &&
-        status < 400 && leaves_http(location_)) {
-        throw TransferError(CURLE_UNSUPPORTED_PROTOCOL,
-                            describe_curl_error(CURLE_UNSUPPORTED_PROTOCOL), detail);
-    }
     switch (result) {
         case CURLE_OK:
             break;
@@ -414,8 +434,7 @@ FetchedDocument Request::outcome(CURLcode result) {
             throw_too_large(options_.max_document_bytes, detail);
         case CURLE_UNSUPPORTED_PROTOCOL:
             // Only http(s) addresses get this far, so with no status line at all the reply was
-            // not HTTP (libcurl takes it for HTTP/0.9, which it refuses); after a status line
-            // it is a redirect to another scheme.
+            // not HTTP (libcurl takes it for HTTP/0.9, which it refuses).
             throw TransferError(
                 result, status == 0 ? std::string(kNotHttpReply) : describe_curl_error(result),
                 detail);
@@ -513,8 +532,32 @@ FetchedDocument CurlTransfer::fetch(const std::string& address, const std::stop_
     if (stop.stop_requested()) {
         throw TransferCancelled();
     }
-    Request request(normalize_address(address), options_, stop, progress_);
-    return request.outcome(request.drive(multi_.get()));
+    const CHandle<CURLSH, curl_share_cleanup> cookies(curl_share_init());
+    if (!cookies ||
+        curl_share_setopt(cookies.get(), CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE) != CURLSHE_OK) {
+        throw TransferError(CURLE_FAILED_INIT, describe_curl_error(CURLE_FAILED_INIT),
+                            "cannot make a cookie jar");
+    }
+    std::string url = normalize_address(address);
+    std::size_t received = 0;
+    for (long redirects = 0;; ++redirects) {
+        Request request(std::move(url), options_, stop, progress_, cookies.get(), received);
+        const CURLcode result = request.drive(multi_.get());
+        received = request.received();
+        if (const std::optional<std::string> location = request.redirect()) {
+            if (redirects == options_.max_redirects) {
+                throw TransferError(
+                    CURLE_TOO_MANY_REDIRECTS, describe_curl_error(CURLE_TOO_MANY_REDIRECTS),
+                    "more than " + std::to_string(options_.max_redirects) + " redirects");
+            }
+            url = redirect_target(request.url(), *location);
+            continue;
+        }
+        if (progress_) {
+            progress_(received, true);
+        }
+        return request.outcome(result);
+    }
 }
 
 }  // namespace marlowin

@@ -21,6 +21,7 @@ using testing::Connection;
 using testing::HttpRequest;
 using testing::LocalHttpServer;
 
+// Typed, or where a redirect leads.
 TEST(Hosts, GoOnTheWireAsTheUrlStandardReadsThem) {
     const struct {
         std::string typed;
@@ -92,28 +93,40 @@ TEST(Hosts, GoOnTheWireAsTheUrlStandardReadsThem) {
     };
     std::mutex mutex;
     std::vector<std::string> seen;
+    std::string redirect_to;
     LocalHttpServer proxy([&](const HttpRequest& request, Connection& connection) {
-        {
-            const std::lock_guard lock(mutex);
-            seen.push_back(request.target);
+        const std::lock_guard lock(mutex);
+        if (request.target == "http://start.example/") {
+            connection.respond(302, "", "", "Location: http://" + redirect_to + "/p\r\n");
+            return;
         }
+        seen.push_back(request.target);
         connection.respond(200, "via proxy");
     });
     testing::set_environment("http_proxy", proxy.url().c_str());
     CurlTransfer transfer(testing::quick_options());
-    for (const auto& row : rows) {
-        const std::string address = "http://" + row.typed + "/p";
-        if (row.sent) {
-            EXPECT_EQ(transfer.open_url(address), "via proxy") << row.typed;
-        } else {
-            testing::expect_transfer_error([&] { return transfer.open_url(address); },
-                                           CURLE_URL_MALFORMAT, "网址格式不正确", row.typed);
+    // Each host typed, then as where a redirect leads (a header holds no NUL).
+    for (const bool redirected : {false, true}) {
+        for (const auto& row : rows) {
+            if (redirected && row.typed.find('\0') != std::string::npos) {
+                continue;
+            }
+            redirect_to = row.typed;
+            const std::string address =
+                redirected ? "http://start.example/" : "http://" + row.typed + "/p";
+            const std::string what = (redirected ? "redirected to " : "") + row.typed;
+            if (row.sent) {
+                EXPECT_EQ(transfer.open_url(address), "via proxy") << what;
+            } else {
+                testing::expect_transfer_error([&] { return transfer.open_url(address); },
+                                               CURLE_URL_MALFORMAT, "网址格式不正确", what);
+            }
+            const std::lock_guard lock(mutex);
+            EXPECT_EQ(seen, row.sent ? std::vector{"http://" + *row.sent + "/p"}
+                                     : std::vector<std::string>{})
+                << ::testing::PrintToString(what);
+            seen.clear();
         }
-        const std::lock_guard lock(mutex);
-        EXPECT_EQ(seen,
-                  row.sent ? std::vector{"http://" + *row.sent + "/p"} : std::vector<std::string>{})
-            << ::testing::PrintToString(row.typed);
-        seen.clear();
     }
     testing::set_environment("http_proxy", nullptr);
 }
