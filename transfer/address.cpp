@@ -100,7 +100,7 @@ std::string port_part(std::string_view rest, std::string_view scheme) {
 enum class Part { Path, Query, Userinfo };
 
 // Percent-encodes what a server would not take raw: controls, space, quotes, angle brackets,
-// backquote, braces and every non-ASCII byte, and in a user name or password also the
+// in a path also backquote, braces and caret, every non-ASCII byte, and in a user name or password also the
 // characters that delimit the parts of an address. An existing %XX stays as it is.
 void append_encoded(std::string& out, std::string_view part, Part where) {
     constexpr std::array<char, 16> kHex = {'0', '1', '2', '3', '4', '5', '6', '7',
@@ -111,7 +111,7 @@ void append_encoded(std::string& out, std::string_view part, Part where) {
         bool encode = b <= 0x20 || b >= 0x7F || c == '"' || c == '<' || c == '>';
         switch (where) {
             case Part::Path:
-                encode = encode || c == '`' || c == '{' || c == '}';
+                encode = encode || c == '`' || c == '{' || c == '}' || c == '^';
                 break;
             case Part::Query:
                 encode = encode || c == '\'';

@@ -25,7 +25,7 @@ TEST(NormalizeAddress, IsLenientAsAnAddressBar) {
         {"http://example.com/a b?q=c d", "http://example.com/a%20b?q=c%20d"},
         {"http://example.com/中文?关键词=值",
          "http://example.com/%E4%B8%AD%E6%96%87?%E5%85%B3%E9%94%AE%E8%AF%8D=%E5%80%BC"},
-        {"http://example.com/\"<>`{}", "http://example.com/%22%3C%3E%60%7B%7D"},
+        {"http://example.com/\"<>`{}^\x7F", "http://example.com/%22%3C%3E%60%7B%7D%5E%7F"},
         {"http://example.com/?q='x'", "http://example.com/?q=%27x%27"},
         {"http://example.com/already%20encoded", "http://example.com/already%20encoded"},
         {"http://example.com/#fragment", "http://example.com/"},
