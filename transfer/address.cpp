@@ -99,9 +99,10 @@ std::string port_part(std::string_view rest, std::string_view scheme) {
 
 enum class Part { Path, Query, Userinfo };
 
-// Percent-encodes what a server would not take raw: controls, space, quotes, angle brackets,
-// in a path also backquote, braces and caret, every non-ASCII byte, and in a user name or password also the
-// characters that delimit the parts of an address. An existing %XX stays as it is.
+// Percent-encodes what a server would not take raw: controls, space, quotes, angle brackets and
+// every non-ASCII byte; in a path also backquote, braces and caret, in a query the apostrophe,
+// and in a user name or password the characters that delimit the parts of an address. An
+// existing %XX stays as it is.
 void append_encoded(std::string& out, std::string_view part, Part where) {
     constexpr std::array<char, 16> kHex = {'0', '1', '2', '3', '4', '5', '6', '7',
                                            '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
