@@ -46,7 +46,7 @@ inline std::string big_legacy_page(std::string_view charset, const TwoByteBlock&
     }
     std::size_t next = 0;
     while (page.size() < kBigPageSize) {
-        page += "<li class=\"item\"><a href=\"/article/2024/06/18/index.html\">";
+        page += R"(<li class="item"><a href="/article/2024/06/18/index.html">)";
         for (int i = 0; i < 40; ++i) {
             page += characters[next++ % characters.size()];
             if (i == 17) {

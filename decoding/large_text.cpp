@@ -16,12 +16,12 @@ void reserve_large_text(std::string& text, std::size_t capacity) {
     if (text.capacity() < kWorthIt) {
         return;
     }
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<std::uintptr_t>(text.data());
-    const std::uintptr_t from = (start + page - 1) / page * page;
-    const std::uintptr_t to = (start + text.capacity()) / page * page;
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    char* const start = text.data();
+    const std::size_t skip = (page - reinterpret_cast<std::uintptr_t>(start) % page) % page;
+    const std::size_t length = (text.capacity() - skip) / page * page;
     // Advice only: where it is refused, the text is the same, just slower to fill.
-    static_cast<void>(madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE));
+    static_cast<void>(madvise(start + skip, length, MADV_HUGEPAGE));
 #endif
 }
 
