@@ -94,7 +94,9 @@ std::string port_part(std::string_view rest, std::string_view scheme) {
     if ((scheme == "http" && digits == "80") || (scheme == "https" && digits == "443")) {
         return {};
     }
-    return ":" + std::string(digits);
+    std::string port(1, ':');  // not ":" + ...: GCC 12 warns falsely of overlapping copies
+    port += digits;
+    return port;
 }
 
 enum class Part { Path, Query, Userinfo };

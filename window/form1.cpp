@@ -57,7 +57,9 @@ Form1::Form1(TransferOptions options, QWidget* parent)
 
     fields_ = std::make_unique<WidgetFields>(*text1_, *text3_);
     boxes_ = std::make_unique<MessageBoxes>(this);
+    // Every element but 退出, which closes the window, and so ends a fetch, at any moment.
     std::vector<QWidget*> elements(commands_.begin(), commands_.end());
+    std::erase(elements, commands_[2]);
     elements.insert(elements.end(), {text1_, text2_, text3_});
     fetch_ = std::make_unique<BackgroundFetch>(*this, std::move(elements));
     bind_buttons();

@@ -143,6 +143,17 @@ TEST_F(TrickleFetch, AWorkerThatDoesNotStopCannotKeepTheProgram) {
     EXPECT_TRUE(watcher.boxes.empty());
 }
 
+// 退出 works while a fetch runs, as the close box does: the window closes, the fetch ends.
+TEST_F(TrickleFetch, ExitWorksWhileAFetchRuns) {
+    watcher.on_progress = [&](QProgressDialog* /*dialog*/) { click("Command3"); };
+    type_address(trickle.url());
+    QTimer::singleShot(0, [&] { click("Command1"); });
+    QTimer::singleShot(20000, form.get(), [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(watcher.boxes.empty());
+}
+
 // Every byte has arrived and the page is decoded, but the fetch is held before it is
 // delivered; 取消 now must still leave everything as it was.
 TEST_F(TrickleFetch, CancelAfterEveryByteArrivedDropsThePage) {
