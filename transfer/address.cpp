@@ -279,14 +279,19 @@ std::string redirect_target(const std::string& base, std::string_view location) 
     return normalize_address(joined);
 }
 
-std::string url_without_userinfo(const std::string& url) {
+std::string address_for_details(const std::string& url) {
     const CHandle<CURLU, curl_url_cleanup> parsed(curl_url());
     char* bare = nullptr;
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
-        curl_url_set(parsed.get(), CURLUPART_USER, nullptr, 0) != CURLUE_OK ||
-        curl_url_set(parsed.get(), CURLUPART_PASSWORD, nullptr, 0) != CURLUE_OK ||
-        curl_url_set(parsed.get(), CURLUPART_OPTIONS, nullptr, 0) != CURLUE_OK ||
-        curl_url_get(parsed.get(), CURLUPART_URL, &bare, 0) != CURLUE_OK) {
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+        return {};
+    }
+    for (const CURLUPart part : {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS,
+                                 CURLUPART_QUERY, CURLUPART_FRAGMENT}) {
+        if (curl_url_set(parsed.get(), part, nullptr, 0) != CURLUE_OK) {
+            return {};
+        }
+    }
+    if (curl_url_get(parsed.get(), CURLUPART_URL, &bare, 0) != CURLUE_OK) {
         return {};
     }
     const CHandle<char, curl_free> owned(bare);

@@ -27,8 +27,9 @@ namespace marlowin {
  */
 [[nodiscard]] std::string redirect_target(const std::string& base, std::string_view location);
 
-/// @p url (as normalize_address() makes it, or as a server redirected to) without its user
-/// name, password and login options, for messages; empty when it does not parse.
-[[nodiscard]] std::string url_without_userinfo(const std::string& url);
+/// @p url (as normalize_address() makes it) as details may name it: scheme, host, port and
+/// path, without the user name, password, query and fragment, where tokens live; empty when
+/// it does not parse.
+[[nodiscard]] std::string address_for_details(const std::string& url);
 
 }  // namespace marlowin

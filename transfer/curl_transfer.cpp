@@ -104,7 +104,15 @@ std::size_t unread_bytes(CURLM* multi) {
     return waiting;
 }
 
-enum class Abort { None, Cancelled, TooLarge, HeadersTooLong, ConflictingLengths, Redirect };
+enum class Abort {
+    None,
+    Cancelled,
+    TooLarge,
+    HeadersTooLong,
+    ConflictingLengths,
+    Redirect,
+    SwitchedProtocols,
+};
 
 // The statuses a browser follows the Location of.
 bool is_redirect(long status) {
@@ -175,6 +183,7 @@ private:
     Clock::time_point last_arrival_ = Clock::now();
     Abort abort_ = Abort::None;
     bool body_started_ = false;
+    bool headers_complete_ = false;  // of the final response
 };
 
 void Request::set_up(CURLSH* cookies) {
@@ -199,6 +208,10 @@ void Request::set_up(CURLSH* cookies) {
     set_option(e, CURLOPT_HTTPHEADER, headers_.get());
     set_option(e, CURLOPT_FAILONERROR, 1L);
     set_option(e, CURLOPT_NOSIGNAL, 1L);
+    // A connection of its own for each request, closed after it: bytes a server left on an
+    // idle connection can never pass for the answer to the next request.
+    set_option(e, CURLOPT_FRESH_CONNECT, 1L);
+    set_option(e, CURLOPT_FORBID_REUSE, 1L);
     set_option(e, CURLOPT_QUICK_EXIT, 1L);  // a cancelled name lookup is not waited for
     set_option(e, CURLOPT_SSL_VERIFYPEER, 1L);
     set_option(e, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -280,9 +293,14 @@ std::size_t Request::on_header(char* line, std::size_t size, std::size_t count, 
 bool Request::headers_end() {
     long status = 0;
     curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status == 101) {
+        abort_ = Abort::SwitchedProtocols;  // nothing asked for another protocol
+        return false;
+    }
     if (status < 200) {
         return true;  // 100 Continue and the like: the real response follows
     }
+    headers_complete_ = true;
     if (is_redirect(status) && !location_.empty()) {
         abort_ = Abort::Redirect;
         return false;
@@ -410,6 +428,9 @@ FetchedDocument Request::outcome(CURLcode result) {
         case Abort::ConflictingLengths:
             throw TransferError(CURLE_WEIRD_SERVER_REPLY, std::string(kConflictingLengths),
                                 "Content-Length headers that disagree");
+        case Abort::SwitchedProtocols:
+            throw TransferError(CURLE_WEIRD_SERVER_REPLY, std::string(kSwitchedProtocols),
+                                "101 Switching Protocols to a plain GET");
         case Abort::None:
         case Abort::Redirect:
             break;
@@ -420,12 +441,24 @@ FetchedDocument Request::outcome(CURLcode result) {
     const std::string detail =
         "libcurl " + std::to_string(result) + ": " +
         (error_buffer_[0] != '\0' ? error_buffer_ : curl_easy_strerror(result));
+    long proxy_status = 0;
+    curl_easy_getinfo(e, CURLINFO_HTTP_CONNECTCODE, &proxy_status);
+    if (proxy_status >= 300) {
+        throw TransferError(static_cast<int>(proxy_status), describe_proxy_refusal(proxy_status),
+                            "the proxy answered CONNECT with " + std::to_string(proxy_status));
+    }
     if (result == CURLE_HTTP_RETURNED_ERROR || (result == CURLE_OK && status >= 400)) {
-        const char* effective = nullptr;
-        curl_easy_getinfo(e, CURLINFO_EFFECTIVE_URL, &effective);
-        throw TransferError(static_cast<int>(status), describe_http_status(status),
-                            "HTTP status " + std::to_string(status) + " from " +
-                                url_without_userinfo(effective != nullptr ? effective : url_));
+        throw TransferError(
+            static_cast<int>(status), describe_http_status(status),
+            "HTTP status " + std::to_string(status) + " from " + address_for_details(url_));
+    }
+    if (result == CURLE_OK && !headers_complete_) {
+        throw TransferError(CURLE_PARTIAL_FILE, describe_curl_error(CURLE_PARTIAL_FILE),
+                            "the reply ended inside its headers");
+    }
+    if (result == CURLE_OK && status < 200) {
+        throw TransferError(CURLE_WEIRD_SERVER_REPLY, std::string(kNotHttpReply),
+                            "no final status after " + std::to_string(status));
     }
     switch (result) {
         case CURLE_OK:
@@ -433,18 +466,16 @@ FetchedDocument Request::outcome(CURLcode result) {
         case CURLE_FILESIZE_EXCEEDED:
             throw_too_large(options_.max_document_bytes, detail);
         case CURLE_UNSUPPORTED_PROTOCOL:
-            // Only http(s) addresses get this far, so with no status line at all the reply was
-            // not HTTP (libcurl takes it for HTTP/0.9, which it refuses).
-            throw TransferError(
-                result, status == 0 ? std::string(kNotHttpReply) : describe_curl_error(result),
-                detail);
+            // Only http(s) addresses get this far, so the reply was not HTTP: none at all
+            // (libcurl takes it for HTTP/0.9, which it refuses), or not after its first lines.
+            throw TransferError(result, std::string(kNotHttpReply), detail);
         case CURLE_OUT_OF_MEMORY:
             // libcurl keeps an unfinished header line, the status line too, to 100 KB, and
             // reports a longer one this way.
-            throw TransferError(result,
-                                received_ > 0 && !body_started_ ? std::string(kHeadersTooLong)
-                                                                : describe_curl_error(result),
-                                detail);
+            if (received_ > 0 && !body_started_) {
+                throw TransferError(CURLE_RECV_ERROR, std::string(kHeadersTooLong), detail);
+            }
+            throw TransferError(result, describe_curl_error(result), detail);
         default:
             throw TransferError(result, describe_curl_error(result), detail);
     }

@@ -131,4 +131,11 @@ std::string describe_http_status(long status) {
     return "服务器返回 " + std::to_string(status) + "（" + std::string(meaning) + "）";
 }
 
+std::string describe_proxy_refusal(long status) {
+    if (status == 407) {
+        return "代理服务器要求登录（407）";
+    }
+    return "代理服务器拒绝了连接（状态 " + std::to_string(status) + "）";
+}
+
 }  // namespace marlowin
