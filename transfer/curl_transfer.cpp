@@ -19,6 +19,7 @@
 #include "decoding/large_text.h"
 #include "decoding/utf8_validator.h"
 #include "transfer/address.h"
+#include "transfer/content_decoder.h"
 #include "transfer/error_descriptions.h"
 #include "workflow/transfer_error.h"
 
@@ -112,6 +113,7 @@ enum class Abort {
     ConflictingLengths,
     Redirect,
     SwitchedProtocols,
+    BrokenBody,
 };
 
 // The statuses a browser follows the Location of.
@@ -161,6 +163,7 @@ private:
     void note_unread(CURLM* multi);
     void count_arrivals();
     static std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user);
+    bool keep(std::string_view piece);
     static std::size_t on_header(char* line, std::size_t size, std::size_t count, void* user);
     bool lengths_agree(std::string_view line);
 
@@ -183,7 +186,9 @@ private:
     Clock::time_point last_arrival_ = Clock::now();
     Abort abort_ = Abort::None;
     bool body_started_ = false;
-    bool headers_complete_ = false;  // of the final response
+    bool headers_complete_ = false;          // of the final response
+    std::string content_encoding_;           // of the response being received
+    std::optional<ContentDecoder> decoder_;  // of the final response's body
 };
 
 void Request::set_up(CURLSH* cookies) {
@@ -203,7 +208,9 @@ void Request::set_up(CURLSH* cookies) {
     set_option(e, CURLOPT_AUTOREFERER, 0L);
     set_option(e, CURLOPT_COOKIEFILE, "");
     set_option(e, CURLOPT_SHARE, cookies);
-    set_option(e, CURLOPT_ACCEPT_ENCODING, "");  // every encoding this libcurl decodes
+    // The codings are undone by ContentDecoder, which knows when a body was cut short.
+    set_option(e, CURLOPT_ACCEPT_ENCODING, accepted_content_codings().data());
+    set_option(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     set_option(e, CURLOPT_USERAGENT, kUserAgent.data());
     set_option(e, CURLOPT_HTTPHEADER, headers_.get());
     set_option(e, CURLOPT_FAILONERROR, 1L);
@@ -227,16 +234,10 @@ void Request::set_up(CURLSH* cookies) {
 
 std::size_t Request::on_body(char* data, std::size_t size, std::size_t count, void* user) {
     auto& request = *static_cast<Request*>(user);
-    std::string& body = request.body_;
     const std::size_t n = size * count;
-    const std::size_t cap = request.options_.max_document_bytes;
     request.last_arrival_ = Clock::now();
     if (request.stop_.stop_requested()) {
         request.abort_ = Abort::Cancelled;
-        return CURL_WRITEFUNC_ERROR;
-    }
-    if (n > cap - body.size()) {
-        request.abort_ = Abort::TooLarge;
         return CURL_WRITEFUNC_ERROR;
     }
     if (!request.body_started_) {
@@ -245,22 +246,44 @@ std::size_t Request::on_body(char* data, std::size_t size, std::size_t count, vo
         curl_off_t declared = -1;
         curl_easy_getinfo(request.easy_.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
         if (declared > 0) {
-            reserve_large_text(body, std::min(cap, static_cast<std::size_t>(declared)));
+            reserve_large_text(request.body_, std::min(request.options_.max_document_bytes,
+                                                       static_cast<std::size_t>(declared)));
         }
+    }
+    const std::string_view bytes(data, n);
+    const auto keep = [&request](std::string_view piece) { return request.keep(piece); };
+    ContentDecoder::Result result = ContentDecoder::Result::Ok;
+    if (request.decoder_) {
+        result = request.decoder_->feed(bytes, keep);
+    } else if (!keep(bytes)) {
+        result = ContentDecoder::Result::Stopped;
+    }
+    if (result == ContentDecoder::Result::Broken) {
+        request.abort_ = Abort::BrokenBody;
+    }
+    return result == ContentDecoder::Result::Ok ? n : CURL_WRITEFUNC_ERROR;
+}
+
+// A piece of the decoded document, counted against the cap.
+bool Request::keep(std::string_view piece) {
+    const std::size_t cap = options_.max_document_bytes;
+    if (piece.size() > cap - body_.size()) {
+        abort_ = Abort::TooLarge;
+        return false;
     }
     // Grow geometrically, never past the cap, and straight to the cap once past half of it:
     // a document near the cap is then copied once at most, and even a refused one never has
     // more than the cap in memory.
-    if (body.size() + n > body.capacity()) {
-        std::size_t grown = std::max(body.size() + n, body.capacity() * 2);
+    if (body_.size() + piece.size() > body_.capacity()) {
+        std::size_t grown = std::max(body_.size() + piece.size(), body_.capacity() * 2);
         if (grown > cap / 2) {
             grown = cap;
         }
-        reserve_large_text(body, grown);
+        reserve_large_text(body_, grown);
     }
-    body.append(data, n);
-    request.validator_.feed(std::string_view(data, n));
-    return n;
+    body_.append(piece);
+    validator_.feed(piece);
+    return true;
 }
 
 // The header lines matter only for how much arrives, and for the lengths they declare.
@@ -280,8 +303,12 @@ std::size_t Request::on_header(char* line, std::size_t size, std::size_t count, 
     }
     if (text.starts_with("HTTP/")) {
         request.location_.clear();
+        request.content_encoding_.clear();
     } else if (ascii::starts_with_ignoring_case(text, "location:")) {
         request.location_ = text.substr(9);
+    } else if (ascii::starts_with_ignoring_case(text, "content-encoding:")) {
+        request.content_encoding_ += ',';
+        request.content_encoding_ += text.substr(17);
     } else if ((text == "\r\n" || text == "\n") && !request.headers_end()) {
         return 0;
     }
@@ -301,6 +328,7 @@ bool Request::headers_end() {
         return true;  // 100 Continue and the like: the real response follows
     }
     headers_complete_ = true;
+    decoder_.emplace(content_encoding_);
     if (is_redirect(status) && !location_.empty()) {
         abort_ = Abort::Redirect;
         return false;
@@ -428,6 +456,9 @@ FetchedDocument Request::outcome(CURLcode result) {
         case Abort::ConflictingLengths:
             throw TransferError(CURLE_WEIRD_SERVER_REPLY, std::string(kConflictingLengths),
                                 "Content-Length headers that disagree");
+        case Abort::BrokenBody:
+            throw TransferError(CURLE_BAD_CONTENT_ENCODING, std::string(kBrokenBody),
+                                "the compressed body does not decode to its end");
         case Abort::SwitchedProtocols:
             throw TransferError(CURLE_WEIRD_SERVER_REPLY, std::string(kSwitchedProtocols),
                                 "101 Switching Protocols to a plain GET");
@@ -478,6 +509,17 @@ FetchedDocument Request::outcome(CURLcode result) {
             throw TransferError(result, describe_curl_error(result), detail);
         default:
             throw TransferError(result, describe_curl_error(result), detail);
+    }
+
+    const ContentDecoder::Result ending =
+        decoder_ ? decoder_->finish([this](std::string_view piece) { return keep(piece); })
+                 : ContentDecoder::Result::Ok;
+    if (ending == ContentDecoder::Result::Broken) {
+        throw TransferError(CURLE_BAD_CONTENT_ENCODING, std::string(kBrokenBody),
+                            "the compressed body ends before its coding does");
+    }
+    if (ending == ContentDecoder::Result::Stopped) {
+        throw_too_large(options_.max_document_bytes, "document larger than the cap");
     }
 
     FetchedDocument document;

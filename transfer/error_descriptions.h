@@ -12,6 +12,7 @@ inline constexpr std::string_view kNotHttpReply = "服务器的回应不是有�
 inline constexpr std::string_view kHeadersTooLong = "服务器发送的响应头过长，已停止接收";
 inline constexpr std::string_view kConflictingLengths = "服务器声明的内容长度前后矛盾，已拒绝接收";
 inline constexpr std::string_view kCannotDecode = "无法把网页的字节转换为文字";
+inline constexpr std::string_view kBrokenBody = "网页的压缩数据不完整或已损坏";
 inline constexpr std::string_view kSwitchedProtocols = "服务器改用了其他协议，回应的不是网页";
 
 /// A Chinese description of a libcurl failure for the person, e.g. "无法连接到服务器"; every

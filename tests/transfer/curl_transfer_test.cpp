@@ -3,11 +3,20 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#if defined(MARLOWIN_HAVE_BROTLI) && defined(MARLOWIN_HAVE_ZSTD)
+#include <brotli/encode.h>
+#include <zstd.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <future>
+#include <map>
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "decoding/utf8_validator.h"
 #include "tests/shared/local_http_server.h"
@@ -393,6 +402,60 @@ TEST(CurlTransferFaults, MisbehavingServersEndInErrorsThatNameTheCause) {
     const std::string refused = "http://127.0.0.1:" + std::to_string(testing::refused_port());
     expect_transfer_error([&] { return transfer.open_url(refused); }, CURLE_COULDNT_CONNECT,
                           "无法连接到服务器（连接被拒绝）");
+}
+
+// A compressed body is the page only when its coding ends where it should; a coding no
+// browser knows leaves the body as it came; of two gzip members the first is the page, as
+// Chromium shows it.
+TEST(CurlTransferFaults, CompressedBodiesAreWholeOrRefused) {
+    std::string page = "<title>压缩</title>";
+    for (int i = 0; i < 4000; ++i) {
+        page += std::to_string(i * 7919 % 10007) + ' ';
+    }
+    const std::string gzipped = gzip(page);
+    const std::string zlib_page = testing::deflated(page, 15);
+    std::map<std::string, std::pair<std::string, std::string>> bodies = {
+        // path: {Content-Encoding, body}
+        {"/gzip-cut", {"gzip", gzipped.substr(0, gzipped.size() * 6 / 10)}},
+        {"/gzip-no-checksum", {"gzip", gzipped.substr(0, gzipped.size() - 8)}},
+        {"/gzip-trailing", {"gzip", gzipped + "trailing bytes"}},
+        {"/gzip-two-members", {"gzip", gzipped + gzip("<p>second</p>")}},
+        {"/deflate-zlib", {"Deflate", zlib_page}},
+        {"/deflate-bare", {"deflate", testing::deflated(page, -15)}},
+        {"/deflate-cut", {"deflate", zlib_page.substr(0, zlib_page.size() / 2)}},
+        {"/foo", {"foo", "<title>as it came</title>"}},
+        {"/deflate-then-gzip", {"deflate, gzip", gzip(zlib_page)}},
+    };
+#if defined(MARLOWIN_HAVE_BROTLI) && defined(MARLOWIN_HAVE_ZSTD)
+    std::string brotli(BrotliEncoderMaxCompressedSize(page.size()), '\0');
+    std::size_t brotli_size = brotli.size();
+    BrotliEncoderCompress(9, BROTLI_DEFAULT_WINDOW, BROTLI_MODE_TEXT, page.size(),
+                          reinterpret_cast<const std::uint8_t*>(page.data()), &brotli_size,
+                          reinterpret_cast<std::uint8_t*>(brotli.data()));
+    brotli.resize(brotli_size);
+    std::string zstd(ZSTD_compressBound(page.size()), '\0');
+    zstd.resize(ZSTD_compress(zstd.data(), zstd.size(), page.data(), page.size(), 3));
+    bodies["/br"] = {"br", brotli};
+    bodies["/br-cut"] = {"br", brotli.substr(0, brotli.size() / 2)};
+    bodies["/zstd"] = {"zstd", zstd};
+    bodies["/zstd-cut"] = {"zstd", zstd.substr(0, zstd.size() / 2)};
+#endif
+    LocalHttpServer server([&](const HttpRequest& request, Connection& connection) {
+        const auto& [coding, body] = bodies.at(request.target);
+        // No length: the end of the connection is the end of the body.
+        connection.send("HTTP/1.1 200 OK\r\nContent-Encoding: " + coding +
+                        "\r\nConnection: close\r\n\r\n" + body);
+    });
+    CurlTransfer transfer(quick_options());
+    for (const auto& [path, coded] : bodies) {
+        const std::string& body = coded.second;
+        if (path.ends_with("-cut") || path.ends_with("-checksum") || path.ends_with("-trailing")) {
+            expect_transfer_error([&] { return transfer.open_url(server.url(path)); },
+                                  CURLE_BAD_CONTENT_ENCODING, "网页的压缩数据不完整或已损坏", path);
+        } else {
+            EXPECT_EQ(transfer.open_url(server.url(path)), path == "/foo" ? body : page) << path;
+        }
+    }
 }
 
 // Each request gets the answer its own server sent it: bytes a server writes onto an idle

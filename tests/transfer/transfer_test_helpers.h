@@ -27,11 +27,11 @@ void expect_transfer_error(const Call& call, int number, std::string_view descri
     }
 }
 
-/// @p times copies of @p text compressed as one gzip member, as a server sends it with
-/// Content-Encoding: gzip.
-inline std::string gzip(std::string_view text, int times = 1) {
+/// @p times copies of @p text deflated, with zlib's @p window_bits: 15 + 16 for one gzip
+/// member, as a server sends it with Content-Encoding: gzip; 15 for zlib's format, -15 bare.
+inline std::string deflated(std::string_view text, int window_bits, int times = 1) {
     z_stream stream{};
-    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, window_bits, 9, Z_DEFAULT_STRATEGY);
     std::string out;
     char buffer[65536];
     for (int i = 0; i < times; ++i) {
@@ -46,6 +46,10 @@ inline std::string gzip(std::string_view text, int times = 1) {
     }
     deflateEnd(&stream);
     return out;
+}
+
+inline std::string gzip(std::string_view text, int times = 1) {
+    return deflated(text, 15 + 16, times);
 }
 
 }  // namespace marlowin::testing
