@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,7 @@ protected:
 
     /// Serves @p body at @p path with status 200; other paths get 404.
     void serve(const std::string& path, std::string body, std::string type = "text/html") {
+        const std::lock_guard lock(pages_mutex);
         pages[path] = {std::move(body), std::move(type)};
     }
 
@@ -122,13 +124,20 @@ protected:
         wait_for_fetch();
     }
 
+    // Read on the server's threads: the test writes a page before the request that reads it,
+    // but only through a socket, which no race detector sees as ordering them.
+    std::mutex pages_mutex;
     std::map<std::string, std::pair<std::string, std::string>> pages;  // body, content type
     LocalHttpServer server{[this](const HttpRequest& request, Connection& connection) {
+        std::unique_lock lock(pages_mutex);
         const auto it = pages.find(request.target);
         if (it == pages.end()) {
+            lock.unlock();
             connection.respond(404, "");
         } else {
-            connection.respond(200, it->second.first, it->second.second);
+            const auto [body, type] = it->second;
+            lock.unlock();
+            connection.respond(200, body, type);
         }
     }};
     DialogWatcher watcher;
