@@ -179,7 +179,13 @@ private:
 
 #if defined(MARLOWIN_HAVE_ZSTD)
 // Frames one after another, as zstd itself reads them; the body must end with a whole frame.
+// A frame's declared size is checked here: libzstd checks it only when the frame's header came
+// in one piece, and how a body is cut into pieces must not decide whether it is broken.
 class ZstdStage final : public ContentDecoder::Stage {
+    // The longest frame header (magic, descriptor, window, dictionary id, content size); zstd
+    // names it only in its unstable API.
+    static constexpr std::size_t kZstdHeaderMax = 18;
+
 public:
     Result feed(std::string_view bytes, const Sink& out) override {
         if (!stream_) {
@@ -187,15 +193,31 @@ public:
         }
         ZSTD_inBuffer in{bytes.data(), bytes.size(), 0};
         while (in.pos < in.size) {
+            const std::size_t from = in.pos;
             std::array<char, kPiece> piece;  // NOLINT(cppcoreguidelines-pro-type-member-init)
             ZSTD_outBuffer output{piece.data(), piece.size(), 0};
             const std::size_t code = ZSTD_decompressStream(stream_.get(), &output, &in);
             if (ZSTD_isError(code) != 0U) {
                 return Result::Broken;
             }
-            frame_ended_ = code == 0;
+            if (head_.size() < kZstdHeaderMax) {
+                head_.append(
+                    bytes.substr(from, std::min(kZstdHeaderMax - head_.size(), in.pos - from)));
+            }
+            produced_ += output.pos;
             if (output.pos > 0 && !out(std::string_view(piece.data(), output.pos))) {
                 return Result::Stopped;
+            }
+            frame_ended_ = code == 0;
+            if (frame_ended_) {
+                const unsigned long long declared =
+                    ZSTD_getFrameContentSize(head_.data(), head_.size());
+                if (declared != ZSTD_CONTENTSIZE_UNKNOWN && declared != ZSTD_CONTENTSIZE_ERROR &&
+                    declared != produced_) {
+                    return Result::Broken;
+                }
+                head_.clear();  // a next frame may follow
+                produced_ = 0;
             }
         }
         return Result::Ok;
@@ -206,6 +228,8 @@ public:
 
 private:
     CHandle<ZSTD_DStream, ZSTD_freeDStream> stream_{ZSTD_createDStream()};
+    std::string head_;  // the current frame's first bytes, which hold its declared size
+    unsigned long long produced_ = 0;
     bool frame_ended_ = false;
 };
 #endif

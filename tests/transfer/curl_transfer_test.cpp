@@ -439,12 +439,18 @@ TEST(CurlTransferFaults, CompressedBodiesAreWholeOrRefused) {
     bodies["/br-cut"] = {"br", brotli.substr(0, brotli.size() / 2)};
     bodies["/zstd"] = {"zstd", zstd};
     bodies["/zstd-cut"] = {"zstd", zstd.substr(0, zstd.size() / 2)};
+    // A frame that declares 65 bytes and holds none, its header sent apart from the rest.
+    bodies["/zstd-short-frame-cut"] = {"zstd",
+                                       std::string("\x28\xB5\x2F\xFD\x20\x41\x01\x00\x00", 9)};
 #endif
     LocalHttpServer server([&](const HttpRequest& request, Connection& connection) {
         const auto& [coding, body] = bodies.at(request.target);
-        // No length: the end of the connection is the end of the body.
+        // No length: the end of the connection is the end of the body. Its first five bytes
+        // go first, so that a body arrives in pieces too.
         connection.send("HTTP/1.1 200 OK\r\nContent-Encoding: " + coding +
-                        "\r\nConnection: close\r\n\r\n" + body);
+                        "\r\nConnection: close\r\n\r\n" + body.substr(0, 5));
+        connection.wait(20ms);
+        connection.send(body.substr(std::min<std::size_t>(5, body.size())));
     });
     CurlTransfer transfer(quick_options());
     for (const auto& entry : bodies) {
