@@ -1,6 +1,7 @@
 // A response body in a content coding, whatever its bytes: decoding never crashes or leaks,
 // and the body fed whole or split in two at any point ends the same way, with the same text
-// when it is whole, as bodies arrive in pieces of any size. The first byte picks the coding, the second the split.
+// when it is whole, as bodies arrive in pieces of any size. The first byte picks the coding,
+// the second the split.
 #include <array>
 #include <cstddef>
 #include <cstdint>
