@@ -133,6 +133,19 @@ void append_encoded(std::string& out, std::string_view part, Part where) {
     }
 }
 
+// The path and query of @p tail (backslashes read as slashes in the path), percent-encoded;
+// the fragment is dropped, as it is never sent.
+void append_path_and_query(std::string& out, std::string_view tail) {
+    tail = tail.substr(0, tail.find('#'));
+    const std::size_t query_at = tail.find('?');
+    std::string path(tail.substr(0, query_at));
+    std::replace(path.begin(), path.end(), '\\', '/');
+    append_encoded(out, path, Part::Path);
+    if (query_at != std::string_view::npos) {
+        append_encoded(out, tail.substr(query_at), Part::Query);
+    }
+}
+
 // The browser-style rewriting libcurl does not do: trimming, the default scheme, slashes for
 // backslashes, an IDNA host, percent-encoding, no fragment.
 std::string rewrite(std::string_view typed) {
@@ -210,14 +223,7 @@ std::string rewrite(std::string_view typed) {
     if (tail.empty() || (tail.front() != '/' && tail.front() != '\\')) {
         url += '/';
     }
-    tail = tail.substr(0, tail.find('#'));
-    const std::size_t query_at = tail.find('?');
-    std::string path(tail.substr(0, query_at));
-    std::replace(path.begin(), path.end(), '\\', '/');
-    append_encoded(url, path, Part::Path);
-    if (query_at != std::string_view::npos) {
-        append_encoded(url, tail.substr(query_at), Part::Query);
-    }
+    append_path_and_query(url, tail);
     return url;
 }
 
@@ -259,15 +265,8 @@ std::string redirect_target(const std::string& base, std::string_view location) 
     }
     // A path, query or both, on the same host: encoded as a typed one would be, then resolved
     // against the base by libcurl (dot segments included).
-    std::string_view reference = location.substr(0, location.find('#'));
-    const std::size_t query_at = reference.find('?');
-    std::string path(reference.substr(0, query_at));
-    std::replace(path.begin(), path.end(), '\\', '/');
     std::string relative;
-    append_encoded(relative, path, Part::Path);
-    if (query_at != std::string_view::npos) {
-        append_encoded(relative, reference.substr(query_at), Part::Query);
-    }
+    append_path_and_query(relative, location);
     const CHandle<CURLU, curl_url_cleanup> resolved(curl_url());
     char* joined = nullptr;
     if (!resolved || curl_url_set(resolved.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
