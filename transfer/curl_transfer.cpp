@@ -198,7 +198,6 @@ void Request::set_up(CURLSH* cookies) {
     set_option(e, CURLOPT_URL, url_.c_str());
     set_option(e, CURLOPT_ERRORBUFFER, error_buffer_);
     set_option(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    set_option(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     set_option(e, CURLOPT_DEFAULT_PROTOCOL, "http");
     // Redirects are followed by CurlTransfer::fetch, so that each next address goes through
     // the same rules as a typed one; cookies go along in the jar the hops share. No Referer:
@@ -332,7 +331,6 @@ bool Request::headers_end() {
         return true;  // 100 Continue and the like: the real response follows
     }
     headers_complete_ = true;
-    decoder_.emplace(content_encoding_);
     if (is_redirect(status) && !location_.empty()) {
         abort_ = Abort::Redirect;
         return false;
@@ -343,6 +341,7 @@ bool Request::headers_end() {
         abort_ = Abort::TooLarge;
         return false;
     }
+    decoder_.emplace(content_encoding_);
     return true;
 }
 
