@@ -154,8 +154,16 @@ std::optional<std::string> ipv4_address(std::string_view domain) {
 
 std::optional<std::string> parse_host(std::string_view host) {
     if (host.starts_with('[')) {
-        // IPv6: libcurl's parser judges it, as it will when fetching.
-        return host.ends_with(']') ? std::optional<std::string>(host) : std::nullopt;
+        // IPv6: hex digits, colons and the dots of an IPv4 tail only (no zone, which the URL
+        // Standard does not take); libcurl's parser judges the rest, as it will when fetching.
+        if (host.size() < 2 || !host.ends_with(']')) {
+            return std::nullopt;
+        }
+        const std::string_view inside = host.substr(1, host.size() - 2);
+        const bool allowed = std::all_of(inside.begin(), inside.end(), [](char c) {
+            return hex_value(c) >= 0 || c == ':' || c == '.';
+        });
+        return allowed ? std::optional<std::string>(host) : std::nullopt;
     }
     if (host.empty()) {
         return std::nullopt;

@@ -62,6 +62,9 @@ TEST(Hosts, GoOnTheWireAsTheUrlStandardReadsThem) {
         {"192.0.2.256", std::nullopt}, {"1.2.3.4.5", std::nullopt}, {"192.0.2.09", std::nullopt},
         {"4294967296", std::nullopt}, {"99999999999999999999999", std::nullopt},
         {"foo.09", std::nullopt}, {"foo.0x", std::nullopt}, {"foo.1a", "foo.1a"},
+        // IPv6, without a zone
+        {"[2001:db8::1]", "[2001:db8::1]"}, {"[2001:db8::1%25eth0]", std::nullopt},
+        {"[::%%4\xEC" "er05]", std::nullopt},
     };
     // clang-format on
     std::mutex mutex;
