@@ -3,6 +3,8 @@
 # HTTP only. Debian's GnuTLS and NSS patches touch only the autotools files, which CMake does
 # not read. brotli, zstd, nghttp2 and libidn2 stay out: the program's IDNA is ICU's.
 source_package=curl
+source_version=7.88.1-10+deb12u15
+source_dsc_sha256=2744f12e3aef161c0361743fa1b318296b122e566e47f381e4a63320fbcc23f4
 build_component() {
     cmake -G Ninja -S "$SRC" -B "$BUILD" \
         -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_INSTALL_PREFIX="$OUT" \

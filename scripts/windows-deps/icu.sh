@@ -4,6 +4,10 @@
 # names and the UTS #46 data that IDNA needs: 31 MB become a few. Debian's icu-devtools 72.1
 # stand in for the native build that a cross build of ICU otherwise needs first.
 source_package=icu
+source_version=72.1-3+deb12u1
+source_dsc_sha256=8fd50a21664422b2dd5df4e20175dce3396c89a3a85363db26dd4529bba62a92
+# icupkg, genccode and the other data tools come from here and must be of the same ICU.
+host_package=icu-devtools
 icu_data_items=(
     cnvalias.icu uts46.nrm
     ibm-866_P100-1995.cnv ibm-912_P100-1995.cnv ibm-913_P100-2000.cnv ibm-914_P100-1995.cnv

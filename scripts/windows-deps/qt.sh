@@ -4,6 +4,10 @@
 # FreeType is kept for the offscreen platform. tabletevent needs wintab.h, which the Debian
 # source drops; DirectWrite 3 builds only with Direct2D, and dynamicgl only with OpenGL.
 source_package=qt6-base
+source_version=6.4.2+dfsg-10
+source_dsc_sha256=1b4b5c8610a553d4211fa81e268b1a3b0a6339ae5444fdb7e60d7616da651970
+# moc, rcc and uic come from here and must be of the same Qt.
+host_package=qt6-base-dev-tools
 build_component() {
     cmake -G Ninja -S "$SRC" -B "$BUILD" \
         -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
