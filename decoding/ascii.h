@@ -32,4 +32,17 @@ constexpr bool starts_with_ignoring_case(std::string_view text, std::string_view
     return true;
 }
 
+/// Whether @p a and @p b are equal, ignoring ASCII case.
+constexpr bool equal_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (to_lower(a[i]) != to_lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace marlowin::ascii

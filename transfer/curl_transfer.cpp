@@ -21,6 +21,7 @@
 #include "transfer/address.h"
 #include "transfer/content_decoder.h"
 #include "transfer/error_descriptions.h"
+#include "transfer/proxy_route.h"
 #include "workflow/transfer_error.h"
 
 #ifndef MARLOWIN_VERSION
@@ -126,10 +127,11 @@ class Request {
 public:
     /// @p cookies: the jar the hops of one retrieval share; @p received_before: the bytes
     /// that earlier hops received, for the progress counts.
-    Request(std::string url, const TransferOptions& options, std::stop_token stop,
-            const PageFetcher::ProgressCallback& progress, CURLSH* cookies,
+    Request(std::string url, ProxyRoute route, const TransferOptions& options,
+            std::stop_token stop, const PageFetcher::ProgressCallback& progress, CURLSH* cookies,
             std::size_t received_before)
         : url_(std::move(url)),
+          route_(std::move(route)),
           options_(options),
           stop_(std::move(stop)),
           progress_(progress),
@@ -159,6 +161,8 @@ public:
 
 private:
     void set_up(CURLSH* cookies);
+    void set_up_route();
+    void throw_if_proxy_failed(CURLcode result, const std::string& detail);
     bool headers_end();
     void note_unread(CURLM* multi);
     void count_arrivals();
@@ -168,11 +172,13 @@ private:
     bool lengths_agree(std::string_view line);
 
     std::string url_;
+    ProxyRoute route_;
     const TransferOptions& options_;
     std::stop_token stop_;
     const PageFetcher::ProgressCallback& progress_;
     Easy easy_{curl_easy_init()};
     HeaderList headers_;
+    HeaderList fixed_addresses_;
     char error_buffer_[CURL_ERROR_SIZE] = {};
     std::string body_;
     Utf8Validator validator_;
@@ -225,14 +231,54 @@ void Request::set_up(CURLSH* cookies) {
     set_option(e, CURLOPT_QUICK_EXIT, 1L);  // a cancelled name lookup is not waited for
     set_option(e, CURLOPT_SSL_VERIFYPEER, 1L);
     set_option(e, CURLOPT_SSL_VERIFYHOST, 2L);
+#if defined(_WIN32)
+    // As browsers on Windows: a revocation server that cannot be reached (offline, blocked)
+    // does not refuse every certificate; a revoked, untrusted, expired or misnamed one still
+    // is refused.
+    set_option(e, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+    set_option(e, CURLOPT_PROXY_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+#endif
     if (!options_.ca_file.empty()) {
         set_option(e, CURLOPT_CAINFO, options_.ca_file.c_str());
+        set_option(e, CURLOPT_PROXY_CAINFO, options_.ca_file.c_str());
     }
+    for (const std::string& entry : options_.fixed_addresses) {
+        append_header(fixed_addresses_, entry.c_str());
+    }
+    if (fixed_addresses_) {
+        set_option(e, CURLOPT_RESOLVE, fixed_addresses_.get());
+    }
+    set_up_route();
     set_option(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connect_timeout.count()));
     set_option(e, CURLOPT_WRITEFUNCTION, on_body);
     set_option(e, CURLOPT_WRITEDATA, this);
     set_option(e, CURLOPT_HEADERFUNCTION, on_header);
     set_option(e, CURLOPT_HEADERDATA, this);
+}
+
+// The route was chosen before: libcurl is told it outright, so that it neither reads the
+// environment again nor applies its own no_proxy.
+void Request::set_up_route() {
+    CURL* e = easy_.get();
+    set_option(e, CURLOPT_PROXY, route_.proxy.c_str());  // "" is a direct connection
+    set_option(e, CURLOPT_NOPROXY, "");
+    if (route_.direct()) {
+        return;
+    }
+    const std::size_t authority = route_.proxy.find("://");
+    const std::string_view after_scheme =
+        std::string_view(route_.proxy).substr(authority == std::string::npos ? 0 : authority + 3);
+    if (after_scheme.substr(0, after_scheme.find('/')).find('@') != std::string_view::npos) {
+        // A name and password in the proxy setting, for whichever scheme the proxy asks.
+        set_option(e, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_ANY));
+        return;
+    }
+#if defined(_WIN32)
+    // The person's own Windows sign-in, as WinINet gives it to a proxy that asks: Negotiate
+    // (Kerberos) or NTLM through SSPI, with no prompt. The empty name means "the current user".
+    set_option(e, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_NEGOTIATE | CURLAUTH_NTLM));
+    set_option(e, CURLOPT_PROXYUSERPWD, ":");
+#endif
 }
 
 std::size_t Request::on_body(char* data, std::size_t size, std::size_t count, void* user) {
@@ -444,6 +490,41 @@ CURLcode Request::drive(CURLM* multi) {
     }
 }
 
+// What went wrong at the proxy, if anything did: it could not be reached, refused the tunnel,
+// wants a sign-in, or showed a certificate that was refused. Details never name the proxy's
+// address, which may hold a name and password.
+void Request::throw_if_proxy_failed(CURLcode result, const std::string& detail) {
+    CURL* e = easy_.get();
+    long tunnel_status = 0;
+    curl_easy_getinfo(e, CURLINFO_HTTP_CONNECTCODE, &tunnel_status);
+    if (tunnel_status >= 300) {
+        throw TransferError(static_cast<int>(tunnel_status), describe_proxy_refusal(tunnel_status),
+                            "the proxy answered CONNECT with " + std::to_string(tunnel_status));
+    }
+    long status = 0;
+    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+    if (status == 407) {  // a plain http:// request: the proxy answers it itself
+        throw TransferError(407, describe_proxy_refusal(407), "the proxy answered 407");
+    }
+    const bool tls_proxy = route_.proxy.starts_with("https://");
+    switch (result) {
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_CONNECT:
+            throw TransferError(result, describe_proxy_error(result), detail);
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+            // Before a tunnel, the only certificate seen is the proxy's.
+            if (tls_proxy && tunnel_status == 0) {
+                throw TransferError(result, describe_proxy_error(result), detail);
+            }
+            return;
+        default:
+            return;
+    }
+}
+
 FetchedDocument Request::outcome(CURLcode result) {
     switch (abort_) {
         case Abort::Cancelled:
@@ -475,11 +556,8 @@ FetchedDocument Request::outcome(CURLcode result) {
     const std::string detail =
         "libcurl " + std::to_string(result) + ": " +
         (error_buffer_[0] != '\0' ? error_buffer_ : curl_easy_strerror(result));
-    long proxy_status = 0;
-    curl_easy_getinfo(e, CURLINFO_HTTP_CONNECTCODE, &proxy_status);
-    if (proxy_status >= 300) {
-        throw TransferError(static_cast<int>(proxy_status), describe_proxy_refusal(proxy_status),
-                            "the proxy answered CONNECT with " + std::to_string(proxy_status));
+    if (!route_.direct()) {
+        throw_if_proxy_failed(result, detail);
     }
     if (result == CURLE_HTTP_RETURNED_ERROR || (result == CURLE_OK && status >= 400)) {
         throw TransferError(
@@ -617,7 +695,10 @@ FetchedDocument CurlTransfer::fetch(const std::string& address, const std::stop_
     std::string url = normalize_address(address);
     std::size_t received = 0;
     for (long redirects = 0;; ++redirects) {
-        Request request(std::move(url), options_, stop, progress_, cookies.get(), received);
+        // Per hop: a PAC script may send each host its own way.
+        ProxyRoute route = choose_proxy_route(url, options_.connect_timeout, stop);
+        Request request(std::move(url), std::move(route), options_, stop, progress_,
+                        cookies.get(), received);
         const CURLcode result = request.drive(multi_.get());
         received = request.received();
         if (const std::optional<std::string> location = request.redirect()) {

@@ -20,7 +20,8 @@ struct FetchedDocument {
 
 /**
  * The HTTP(S) client behind the retrieve action, over libcurl: redirects with cookies kept for
- * the one transfer and no Referer, compressed responses, proxies from the environment,
+ * the one transfer and no Referer, compressed responses, the proxy the person's system names
+ * for each address (see choose_proxy_route),
  * certificates always verified, and browser-grade decoding of the page into UTF-8.
  *
  * open_url() blocks; it may run on any one thread at a time. cancel() may be called from any

@@ -131,6 +131,23 @@ std::string describe_http_status(long status) {
     return "服务器返回 " + std::to_string(status) + "（" + std::string(meaning) + "）";
 }
 
+std::string describe_proxy_error(CURLcode code) {
+    switch (code) {
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return "找不到代理服务器（无法解析代理服务器的域名）";
+        case CURLE_COULDNT_CONNECT:
+            return "无法连接到代理服务器（代理服务器没有运行或拒绝连接）";
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+            return "代理服务器的安全证书无法验证";
+        case CURLE_SSL_CONNECT_ERROR:
+            return "无法与代理服务器建立安全连接（TLS 握手失败）";
+        default:
+            return "代理服务器出错";
+    }
+}
+
 std::string describe_proxy_refusal(long status) {
     if (status == 407) {
         return "代理服务器要求登录（407）";

@@ -19,6 +19,10 @@ inline constexpr std::string_view kSwitchedProtocols = "服务器改用了其他
 /// code has one, so libcurl's English texts go into the details only.
 [[nodiscard]] std::string describe_curl_error(CURLcode code);
 
+/// A Chinese description of libcurl's @p code where the fault is the proxy's: it cannot be
+/// found or reached, or its certificate is refused.
+[[nodiscard]] std::string describe_proxy_error(CURLcode code);
+
 /// A Chinese description of a proxy's refusal of a CONNECT request with @p status, e.g.
 /// "代理服务器要求登录（407）".
 [[nodiscard]] std::string describe_proxy_refusal(long status);

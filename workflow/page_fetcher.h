@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "workflow/transfer.h"
 
@@ -24,6 +25,9 @@ struct TransferOptions {
     /// A PEM file of trusted certificates instead of the system's store. Verification itself
     /// cannot be switched off.
     std::string ca_file;
+    /// Host names answered without asking DNS, as "name:port:address" (curl's --resolve): a
+    /// named host can then be served on 127.0.0.1.
+    std::vector<std::string> fixed_addresses;
     /// Called on the fetching thread once a page is decoded, just before open_url() returns
     /// it: lets a test hold a fetch that has received and decoded everything.
     std::function<void()> before_delivery;

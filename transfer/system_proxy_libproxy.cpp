@@ -1,0 +1,26 @@
+// The system's proxy settings on Linux and the BSDs: libproxy reads the desktop's (GNOME,
+// KDE), the environment's and the network's (WPAD), and runs PAC scripts.
+#include <proxy.h>
+
+#include "decoding/c_handle.h"
+#include "transfer/proxy_route.h"
+
+namespace marlowin {
+
+std::vector<std::string> system_proxies_for(const std::string& url, const std::string& /*scheme*/,
+                                            const std::string& /*host*/) {
+    // A factory per question: one stuck in a PAC download would hold its lock for the next.
+    const CHandle<pxProxyFactory, px_proxy_factory_free> factory(px_proxy_factory_new());
+    if (!factory) {
+        return {};
+    }
+    const CHandle<char*, px_proxy_factory_free_proxies> proxies(
+        px_proxy_factory_get_proxies(factory.get(), url.c_str()));
+    std::vector<std::string> list;
+    for (char** entry = proxies.get(); entry != nullptr && *entry != nullptr; ++entry) {
+        list.emplace_back(*entry);
+    }
+    return list;
+}
+
+}  // namespace marlowin
