@@ -9,6 +9,12 @@ namespace marlowin {
 
 std::vector<std::string> system_proxies_for(const std::string& url, const std::string& /*scheme*/,
                                             const std::string& /*host*/) {
+    // libproxy loads its plugins (the PAC runner among them, with its JavaScript engine) for
+    // each factory and unloads them with the last one, but the engine leaves per-thread data
+    // whose destructors would then run in unloaded code. One factory kept for the life of the
+    // process keeps them loaded; it is never freed on purpose.
+    static pxProxyFactory* const keeper = px_proxy_factory_new();
+    static_cast<void>(keeper);
     // A factory per question: one stuck in a PAC download would hold its lock for the next.
     const CHandle<pxProxyFactory, px_proxy_factory_free> factory(px_proxy_factory_new());
     if (!factory) {

@@ -618,7 +618,8 @@ TEST(CurlTransferFaults, TheCapCountsTheDocumentAfterDecompression) {
 
 #if MARLOWIN_HAVE_HTTPLIB
 // An HTTPS server on 127.0.0.1 with a certificate made for this run: trusted through the CA
-// file, the fetch works; unknown to the system's trust store, the certificate is refused.
+// file, the fetch works; unknown to the system's trust store, the certificate is refused, a
+// proxy's as a server's.
 TEST(CurlTransferTls, CertificatesAreAlwaysVerified) {
     const auto dir =
         std::filesystem::temp_directory_path() / ("marlowin-tls-" + std::to_string(::getpid()));
@@ -644,6 +645,11 @@ TEST(CurlTransferTls, CertificatesAreAlwaysVerified) {
     EXPECT_EQ(CurlTransfer(trusting).open_url(url), "<title>安全</title>");
     testing::expect_transfer_error([&] { return CurlTransfer().open_url(url); },
                                    CURLE_PEER_FAILED_VERIFICATION, "服务器的安全证书无法验证");
+    // The same server as an https:// proxy: the certificate refused is the proxy's.
+    testing::set_environment("http_proxy", url.c_str());
+    testing::expect_transfer_error([&] { return CurlTransfer().open_url("http://page.test/"); },
+                                   CURLE_PEER_FAILED_VERIFICATION, "代理服务器的安全证书无法验证");
+    testing::set_environment("http_proxy", nullptr);
     server.stop();
     serving.join();
     std::filesystem::remove_all(dir);

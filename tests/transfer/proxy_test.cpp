@@ -1,0 +1,299 @@
+// The proxy each request takes, as the person's system names it: the rules read off proxy
+// settings, then real fetches through a recording proxy on 127.0.0.1 chosen by a PAC script
+// (libproxy on Linux, WinHTTP on Windows) or by Windows' manual settings, and each fault of a
+// misbehaving proxy as the person reads it.
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/shared/local_http_server.h"
+#include "tests/shared/test_setup.h"
+#include "tests/transfer/system_proxy_settings.h"
+#include "tests/transfer/transfer_test_helpers.h"
+#include "transfer/curl_transfer.h"
+#include "transfer/proxy_route.h"
+#include "transfer/windows_proxy_list.h"
+
+namespace marlowin {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Connection;
+using testing::HttpRequest;
+using testing::LocalHttpServer;
+
+TEST(ProxyRules, ReadAsTheSystemWritesThem) {
+    // clang-format off
+    const std::vector<std::pair<std::string, bool>> loopback{
+        {"localhost", true}, {"LocalHost", true}, {"a.localhost", true}, {"127.0.0.1", true},
+        {"127.255.0.9", true}, {"[::1]", true}, {"[::ffff:127.0.0.1]", true},
+        {"[::ffff:7f00:1]", true}, {"localhost.example", false}, {"128.0.0.1", false},
+        {"127.example", false}, {"[::2]", false}, {"[::ffff:10.0.0.1]", false},
+        {"notlocalhost", false},
+    };
+    const std::vector<std::tuple<std::string, std::string, bool>> no_proxy{
+        {"*", "any.example", true}, {"example.com", "example.com", true},
+        {"example.com", "www.EXAMPLE.com", true}, {".example.com", "www.example.com", true},
+        {"example.com", "badexample.com", false}, {"a.test, example.com", "x.example.com", true},
+        {"a.test,,b.test", "b.test", true}, {"", "example.com", false},
+        {"[2001:db8::1]", "[2001:db8::1]", true}, {"10.0.0.1", "10.0.0.11", false},
+    };
+    const std::vector<std::tuple<std::vector<std::string>, std::optional<std::string>>> usable{
+        {{"direct://"}, ""}, {{"http://p:1", "direct://"}, "http://p:1"},
+        {{"socks://s:2"}, "socks5h://s:2"}, {{"socks4://s:2"}, "socks4a://s:2"},
+        {{"https://p:3"}, "https://p:3"}, {{"ftp://f:4", "http://p:1"}, "http://p:1"},
+        {{"ftp://f:4"}, std::nullopt}, {{"http://"}, std::nullopt},
+        {std::vector<std::string>{}, std::nullopt},
+    };
+    const std::vector<std::tuple<std::string, std::string, std::vector<std::string>>> lists{
+        {"127.0.0.1:3128", "https", {"http://127.0.0.1:3128"}},
+        {"http=a:1;https=b:2", "https", {"http://b:2"}},
+        {"http=a:1;https=b:2", "http", {"http://a:1"}},
+        {"http=a:1;socks=s:9", "https", {"socks4://s:9"}},
+        {"HTTP=a:1 c:3", "http", {"http://a:1", "http://c:3"}},
+        {"https=https://t:4;", "https", {"https://t:4"}},
+        {"ftp=f:21;http=", "http", {}},
+    };
+    const std::vector<std::tuple<std::string, std::string, bool>> bypass{
+        {"<local>", "intranet", true}, {"<local>", "intranet.corp", false},
+        {"<local>", "[::1]", false}, {"*.corp.example", "a.corp.example", true},
+        {"*.corp.example", "corp.example", false}, {"10.*", "10.1.2.3", true},
+        {"10.*", "110.1.2.3", false}, {"a.test;b.test", "B.TEST", true},
+        {"a.test, b.test", "b.test", true}, {"http://*.web.test", "x.web.test", true},
+        {"*.port.test:8080", "x.port.test", true}, {"w*d.test", "wild.test", true},
+        {"w*d.test", "wild.test.x", false}, {"", "a.test", false},
+    };
+    // clang-format on
+    for (const auto& [host, expected] : loopback) {
+        EXPECT_EQ(is_loopback_host(host), expected) << host;
+    }
+    for (const auto& [list, host, expected] : no_proxy) {
+        EXPECT_EQ(no_proxy_covers(list, host), expected) << list << " / " << host;
+    }
+    for (const auto& [answer, expected] : usable) {
+        const std::optional<ProxyRoute> route = first_usable_proxy(answer);
+        EXPECT_EQ(route ? std::optional(route->proxy) : std::nullopt, expected)
+            << ::testing::PrintToString(answer);
+    }
+    for (const auto& [list, scheme, expected] : lists) {
+        EXPECT_EQ(proxies_from_windows_list(list, scheme), expected) << list << " / " << scheme;
+    }
+    for (const auto& [list, host, expected] : bypass) {
+        EXPECT_EQ(windows_bypass_covers(list, host), expected) << list << " / " << host;
+    }
+}
+
+// A proxy on 127.0.0.1 that answers every request itself and keeps the absolute-form targets.
+class RecordingProxy {
+public:
+    RecordingProxy()
+        : server_([this](const HttpRequest& request, Connection& connection) {
+              {
+                  const std::lock_guard lock(mutex_);
+                  seen_.push_back(request.target);
+              }
+              if (request.target.ends_with("/hop")) {
+                  connection.respond(302, "", "", "Location: " + hop_to_ + "\r\n");
+              } else {
+                  connection.respond(200, "<title>经代理</title>");
+              }
+          }) {}
+
+    [[nodiscard]] std::string address() const { return server_.url("").substr(7); }
+    [[nodiscard]] std::vector<std::string> seen() {
+        const std::lock_guard lock(mutex_);
+        return std::exchange(seen_, {});
+    }
+    void redirect_hops_to(std::string url) { hop_to_ = std::move(url); }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> seen_;
+    std::string hop_to_;
+    LocalHttpServer server_;
+};
+
+// The server that direct.test and 127.0.0.1 stand for.
+LocalHttpServer direct_server() {
+    return LocalHttpServer([](const HttpRequest& request, Connection& connection) {
+        connection.respond(200, "<title>直连 " + request.target + "</title>");
+    });
+}
+
+std::string port_of(const LocalHttpServer& server) {
+    const std::string url = server.url("");
+    return url.substr(url.rfind(':') + 1);
+}
+
+// The PAC script sends page.test through the proxy and direct.test straight, and every
+// redirect hop is decided anew; 127.0.0.1 is never proxied, whatever the script says.
+TEST(SystemProxy, APacScriptSendsEachHostItsWay) {
+    RecordingProxy proxy;
+    LocalHttpServer direct = direct_server();
+    const std::string script = "function FindProxyForURL(url, host) {\n"
+                               "  if (host == \"direct.test\") return \"DIRECT\";\n"
+                               "  return \"PROXY " + proxy.address() + "; DIRECT\";\n}\n";
+    LocalHttpServer pac([&](const HttpRequest&, Connection& connection) {
+        connection.respond(200, script, "application/x-ns-proxy-autoconfig");
+    });
+    testing::SystemProxySettings settings;
+    settings.use_pac(pac.url("/proxy.pac"));
+    TransferOptions options = testing::quick_options();
+    options.fixed_addresses = {"direct.test:" + port_of(direct) + ":127.0.0.1"};
+    CurlTransfer transfer(options);
+    const std::string direct_url = "http://direct.test:" + port_of(direct) + "/d";
+
+    EXPECT_EQ(transfer.open_url("http://page.test/p"), "<title>经代理</title>");
+    EXPECT_EQ(proxy.seen(), std::vector<std::string>{"http://page.test/p"});
+    EXPECT_EQ(transfer.open_url(direct_url), "<title>直连 /d</title>");
+    EXPECT_EQ(transfer.open_url(direct.url("/loop")), "<title>直连 /loop</title>");
+    proxy.redirect_hops_to(direct_url);
+    EXPECT_EQ(transfer.open_url("http://page.test/hop"), "<title>直连 /d</title>");
+    EXPECT_EQ(proxy.seen(), std::vector<std::string>{"http://page.test/hop"});
+    EXPECT_GE(pac.requests(), 1);
+}
+
+// A proxy named in the environment holds as before, no_proxy with it.
+TEST(SystemProxy, TheEnvironmentsProxyStillHolds) {
+    RecordingProxy proxy;
+    LocalHttpServer direct = direct_server();
+    testing::set_environment("http_proxy", ("http://" + proxy.address()).c_str());
+    testing::set_environment("no_proxy", "example.invalid, .direct.test");
+    TransferOptions options = testing::quick_options();
+    options.fixed_addresses = {"a.direct.test:" + port_of(direct) + ":127.0.0.1"};
+    CurlTransfer transfer(options);
+    EXPECT_EQ(transfer.open_url("http://page.test/p"), "<title>经代理</title>");
+    EXPECT_EQ(transfer.open_url("http://a.direct.test:" + port_of(direct) + "/b"),
+              "<title>直连 /b</title>");
+    EXPECT_EQ(proxy.seen(), std::vector<std::string>{"http://page.test/p"});
+    testing::set_environment("http_proxy", nullptr);
+    testing::set_environment("no_proxy", nullptr);
+}
+
+#if defined(_WIN32)
+// "Use a proxy server" in Windows' settings, with its bypass list.
+TEST(SystemProxy, WindowsManualSettingsAndTheirBypassList) {
+    RecordingProxy proxy;
+    LocalHttpServer direct = direct_server();
+    testing::SystemProxySettings settings;
+    settings.use_manual(proxy.address(), "<local>;*.direct.test");
+    TransferOptions options = testing::quick_options();
+    options.fixed_addresses = {"intranet:" + port_of(direct) + ":127.0.0.1",
+                               "a.direct.test:" + port_of(direct) + ":127.0.0.1"};
+    CurlTransfer transfer(options);
+    EXPECT_EQ(transfer.open_url("http://page.test/p"), "<title>经代理</title>");
+    EXPECT_EQ(transfer.open_url("http://intranet:" + port_of(direct) + "/i"),
+              "<title>直连 /i</title>");
+    EXPECT_EQ(transfer.open_url("http://a.direct.test:" + port_of(direct) + "/b"),
+              "<title>直连 /b</title>");
+    EXPECT_EQ(transfer.open_url(direct.url("/loop")), "<title>直连 /loop</title>");
+    EXPECT_EQ(proxy.seen(), std::vector<std::string>{"http://page.test/p"});
+}
+
+// A proxy that asks for Windows sign-in gets the person's own credentials through SSPI,
+// Negotiate or NTLM, without a prompt: the next request carries the first token.
+TEST(SystemProxy, AProxyAskingForWindowsSignInGetsTheHandshake) {
+    std::mutex mutex;
+    std::vector<std::string> schemes;
+    LocalHttpServer proxy([&](const HttpRequest& request, Connection& connection) {
+        const std::string token = request.header("proxy-authorization");
+        if (token.empty()) {
+            connection.respond(407, "", "",
+                               "Proxy-Authenticate: Negotiate\r\nProxy-Authenticate: NTLM\r\n");
+            return;
+        }
+        const std::lock_guard lock(mutex);
+        schemes.push_back(token.substr(0, token.find(' ')));
+        connection.respond(200, "<title>已登录</title>");
+    });
+    testing::set_environment("http_proxy", proxy.url("").c_str());
+    CurlTransfer transfer(testing::quick_options());
+    std::string page;
+    try {
+        page = transfer.open_url("http://page.test/");
+    } catch (const TransferError& error) {
+        testing::set_environment("http_proxy", nullptr);
+        if (testing::running_under_wine() && schemes.empty()) {
+            GTEST_SKIP() << "Wine's SSPI makes no Negotiate or NTLM token for the current user "
+                            "(it would need Samba's winbind), so the handshake cannot start here: "
+                         << error.number() << " " << error.description();
+        }
+        FAIL() << error.number() << " " << error.description();
+    }
+    testing::set_environment("http_proxy", nullptr);
+    EXPECT_EQ(page, "<title>已登录</title>");
+    ASSERT_FALSE(schemes.empty());
+    EXPECT_TRUE(schemes.front() == "Negotiate" || schemes.front() == "NTLM") << schemes.front();
+}
+#endif
+
+// A PAC server that accepts and never answers: a cancel ends the fetch at once, and without
+// one the fetch goes direct once the connection time-out has passed, saying nothing.
+TEST(SystemProxy, AStuckPacScriptNeitherHoldsACancelNorStopsTheFetch) {
+    LocalHttpServer direct = direct_server();
+    LocalHttpServer pac([](const HttpRequest&, Connection& connection) {
+        static_cast<void>(connection.wait(60s));
+    });
+    testing::SystemProxySettings settings;
+    settings.use_pac(pac.url("/stuck.pac"));
+    TransferOptions options = testing::quick_options();
+    options.connect_timeout = 1s;
+    options.fixed_addresses = {"direct.test:" + port_of(direct) + ":127.0.0.1"};
+    CurlTransfer transfer(options);
+    const std::string url = "http://direct.test:" + port_of(direct) + "/after";
+    EXPECT_EQ(transfer.open_url(url), "<title>直连 /after</title>");
+
+    options.connect_timeout = 60s;
+    CurlTransfer patient(options);
+    auto fetch = std::async(std::launch::async, [&] { return patient.open_url(url); });
+    std::this_thread::sleep_for(300ms);  // the script is being fetched
+    patient.cancel();
+    ASSERT_EQ(fetch.wait_for(10s), std::future_status::ready) << "the cancel waited for the PAC";
+    EXPECT_THROW(static_cast<void>(fetch.get()), TransferCancelled);
+}
+
+// Each fault of a proxy, as the person reads it, with its number; a name and password in the
+// proxy setting appear nowhere.
+TEST(SystemProxy, EachProxyFaultIsNamed) {
+    LocalHttpServer sign_in([](const HttpRequest&, Connection& connection) {
+        connection.respond(407, "", "", "Proxy-Authenticate: Basic realm=\"office\"\r\n");
+    });
+    CurlTransfer transfer(testing::quick_options());
+    const std::string closed = "127.0.0.1:" + std::to_string(testing::refused_port());
+    struct Row {
+        std::string proxy;
+        int number;
+        std::string description;
+    };
+    const std::vector<Row> rows{
+        {"http://" + closed, CURLE_COULDNT_CONNECT, "无法连接到代理服务器（代理服务器没有运行或拒绝连接）"},
+        {"http://alice:s3cret@" + closed, CURLE_COULDNT_CONNECT,
+         "无法连接到代理服务器（代理服务器没有运行或拒绝连接）"},
+        {sign_in.url(""), 407, "代理服务器要求登录（407）"},
+    };
+    for (const Row& row : rows) {
+        testing::set_environment("http_proxy", row.proxy.c_str());
+        try {
+            static_cast<void>(transfer.open_url("http://page.test/?token=t0k"));
+            ADD_FAILURE() << row.proxy << ": no error";
+        } catch (const TransferError& error) {
+            EXPECT_EQ(error.number(), row.number) << row.proxy;
+            EXPECT_EQ(error.description(), row.description) << row.proxy;
+            for (const char* secret : {"alice", "s3cret", "t0k"}) {
+                EXPECT_EQ((error.description() + error.detail()).find(secret), std::string::npos)
+                    << row.proxy << ": " << error.detail();
+            }
+        }
+    }
+    testing::set_environment("http_proxy", nullptr);
+}
+
+}  // namespace
+}  // namespace marlowin

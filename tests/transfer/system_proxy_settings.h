@@ -1,0 +1,120 @@
+#pragma once
+
+#include <string>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+#endif
+
+#include "tests/shared/test_setup.h"
+
+namespace marlowin::testing {
+
+/**
+ * The person's proxy settings, set for one test as the system keeps them and undone after it:
+ * on Windows the current user's Internet Options in the registry, the values and the binary
+ * connection settings alike, as Windows' settings page writes them; elsewhere a PAC address
+ * in the environment, in the form libproxy reads ("pac+http://...").
+ */
+class SystemProxySettings {
+public:
+    SystemProxySettings() = default;
+    ~SystemProxySettings() { clear(); }
+    SystemProxySettings(const SystemProxySettings&) = delete;
+    SystemProxySettings& operator=(const SystemProxySettings&) = delete;
+
+    void use_pac(const std::string& script_url) {
+#if defined(_WIN32)
+        write(false, "", "", script_url);
+#else
+        set_environment("http_proxy", ("pac+" + script_url).c_str());
+        set_environment("https_proxy", ("pac+" + script_url).c_str());
+#endif
+    }
+
+#if defined(_WIN32)
+    /// "Use a proxy server" with its address and the bypass list ("<local>;*.example").
+    void use_manual(const std::string& server, const std::string& bypass) {
+        write(true, server, bypass, "");
+    }
+#endif
+
+    void clear() {
+#if defined(_WIN32)
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            for (const char* name : {"ProxyEnable", "ProxyServer", "ProxyOverride",
+                                     "AutoConfigURL"}) {
+                RegDeleteValueA(key, name);
+            }
+            RegCloseKey(key);
+        }
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kConnections, 0, KEY_SET_VALUE, &key) ==
+            ERROR_SUCCESS) {
+            RegDeleteValueA(key, "DefaultConnectionSettings");
+            RegCloseKey(key);
+        }
+#else
+        set_environment("http_proxy", nullptr);
+        set_environment("https_proxy", nullptr);
+#endif
+    }
+
+private:
+#if defined(_WIN32)
+    static constexpr const char* kSettings =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    static constexpr const char* kConnections =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+
+    static void set_string(HKEY key, const char* name, const std::string& value) {
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+    }
+
+    void write(bool manual, const std::string& server, const std::string& bypass,
+               const std::string& script) {
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, kSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr);
+        const DWORD enable = manual ? 1 : 0;
+        RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable),
+                       sizeof enable);
+        set_string(key, "ProxyServer", server);
+        set_string(key, "ProxyOverride", bypass);
+        if (!script.empty()) {
+            set_string(key, "AutoConfigURL", script);
+        }
+        RegCloseKey(key);
+
+        // The connection settings WinHTTP reads: version, change counter, flags (1 direct,
+        // 2 proxy, 4 PAC address, 8 detection), then the three strings, each after its length.
+        std::vector<std::uint8_t> blob;
+        const auto add_word = [&blob](std::uint32_t word) {
+            for (int i = 0; i < 4; ++i) {
+                blob.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
+            }
+        };
+        add_word(0x46);
+        add_word(++counter_);
+        add_word(1U | (manual ? 2U : 0U) | (script.empty() ? 0U : 4U));
+        for (const std::string* text : {&server, &bypass, &script}) {
+            add_word(static_cast<std::uint32_t>(text->size()));
+            blob.insert(blob.end(), text->begin(), text->end());
+        }
+        blob.resize(blob.size() + 32);
+        RegCreateKeyExA(HKEY_CURRENT_USER, kConnections, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr);
+        RegSetValueExA(key, "DefaultConnectionSettings", 0, REG_BINARY, blob.data(),
+                       static_cast<DWORD>(blob.size()));
+        RegCloseKey(key);
+    }
+
+    std::uint32_t counter_ = 0;
+#endif
+};
+
+}  // namespace marlowin::testing
