@@ -73,6 +73,7 @@ package: deps
 	      -DMARLOWIN_BUILD_TESTS=OFF $(WERROR) $(CMAKE_FLAGS)
 	cmake --build $(PACKAGE_DIR) -j $(JOBS)
 	cd $(PACKAGE_DIR) && cpack
+	lintian --fail-on error $(PACKAGE_DIR)/marlowin_*.deb
 	@ls -1 $(PACKAGE_DIR)/*.deb
 
 # The Windows build, cross-compiled with MinGW-w64 against Qt, ICU, libcurl, uchardet and

@@ -6,8 +6,8 @@ set(CPACK_PACKAGE_NAME "marlowin")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "Marlowin")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Fetch a web page and show its title (检索网页并提取标题)")
-set(CPACK_PACKAGE_DESCRIPTION "A small desktop tool with a Simplified Chinese interface: \
-type a web address, retrieve the page over HTTP or HTTPS, and extract its title.")
+set(CPACK_PACKAGE_DESCRIPTION "A small desktop tool with a Simplified Chinese interface: type a
+web address, retrieve the page over HTTP or HTTPS, and extract its title.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Marlowin developers <dev@marlowin.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION "net")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -12,7 +12,7 @@ cmake --install "$build" --prefix "$tmp/usr" >/dev/null
 cd "$tmp/usr"
 ls bin/marlowin lib/marlowin/libmarlowin-transfer.so lib/marlowin/libmarlowin-workflow.so \
    share/icons/hicolor/64x64/apps/marlowin.png \
-   share/icons/hicolor/scalable/apps/marlowin.svg >/dev/null
+   share/icons/hicolor/scalable/apps/marlowin.svg share/doc/marlowin/copyright >/dev/null
 grep -qx 'Icon=marlowin' share/applications/org.marlowin.Marlowin.desktop
 grep -q '<release version="1.00"' share/metainfo/org.marlowin.Marlowin.metainfo.xml
 ! command -v desktop-file-validate >/dev/null ||

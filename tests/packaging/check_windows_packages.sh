@@ -3,10 +3,13 @@
 # installer installs silently and its uninstaller removes everything silently; the installed
 # marlowin.exe, and the one unzipped from the portable zip, each open the window "Kestrova",
 # retrieve a page from 127.0.0.1 and extract its title into the result box (read back through
-# the clipboard), and end at 退出. Keys go to the window as a keyboard's would (xdotool).
+# the clipboard), and end at 退出; the installer shows Marlowin's licence before installing,
+# and every file in both folders is under a licence whose text ships in licenses/. Keys go to
+# the window as a keyboard's would (xdotool).
 # Skips (77) without the packages, an X server or the tools.
 set -euo pipefail
 dir=$(realpath "$1")
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 setup=$(ls "$dir"/Marlowin-*-win64-setup.exe 2>/dev/null | head -n 1)
 zip=$(ls "$dir"/Marlowin-*-win64.zip 2>/dev/null | head -n 1)
 [ -n "$setup" ] && [ -n "$zip" ] && [ -n "${DISPLAY:-}" ] || exit 77
@@ -88,6 +91,20 @@ use_program() {
   return 1
 }
 
+# The installer as a person starts it: past its welcome page comes Marlowin's licence, before
+# anything is installed; cancelled there, it ends.
+version=$(basename "$setup" | sed 's/^Marlowin-\(.*\)-win64-setup.exe$/\1/')
+"$wine" "$setup" >/dev/null 2>&1 &
+setup_pid=$!
+welcome=$(window_named "Marlowin $version 安装" 60) || { echo "the installer showed no window"; exit 1; }
+xdotool windowfocus --sync "$welcome"
+keys Return
+window_named "Marlowin $version 安装: 许可证协议" 20 >/dev/null ||
+  { echo "no licence page after the welcome page"; exit 1; }
+keys Escape
+for _ in $(seq 100); do kill -0 "$setup_pid" 2>/dev/null || break; sleep 0.1; done
+! kill -0 "$setup_pid" 2>/dev/null || { echo "the installer stayed after its cancel"; exit 1; }
+
 # The installer, silently, into a folder of its own; then its program; then the uninstaller.
 target='C:\Marlowin-check'
 target_unix="$("$wine" winepath -u "$target" 2>/dev/null | tr -d '\r')"
@@ -95,11 +112,13 @@ rm -rf "$target_unix"
 "$wine" "$setup" /S "/D=$target"
 [ -f "$target_unix/marlowin.exe" ] || { echo "the installer installed no marlowin.exe"; exit 1; }
 [ -f "$target_unix/uninstall.exe" ] || { echo "the installer left no uninstaller"; exit 1; }
+"$source_dir/scripts/check-windows-licenses" "$target_unix"
 use_program "$target_unix/marlowin.exe"
 "$wine" "$target_unix/uninstall.exe" /S "_?=$target"
-[ ! -e "$target_unix/marlowin.exe" ] || { echo "the uninstaller left marlowin.exe"; exit 1; }
+[ ! -e "$target_unix" ] || { echo "the uninstaller left:"; find "$target_unix"; exit 1; }
 
 # The portable copy, unzipped anywhere.
 unzip -q "$zip" -d "$tmp/portable"
+"$source_dir/scripts/check-windows-licenses" "$tmp/portable/Marlowin"
 use_program "$tmp/portable/Marlowin/marlowin.exe"
 echo "ok"

@@ -16,6 +16,7 @@ trap 'rm -rf "$tmp"' EXIT
 grep -q 'VALUE "ProductName", "Marlowin"' "$tmp/back.rc"
 grep -q 'VALUE "ProductVersion", "1.00"' "$tmp/back.rc"
 grep -q 'VALUE "FileVersion", "1.00"' "$tmp/back.rc"
+grep -q 'VALUE "LegalCopyright", "Copyright (c) 2026 The Marlowin authors"' "$tmp/back.rc"
 grep -q 'BLOCK "080404b0"' "$tmp/back.rc" || grep -q 'BLOCK "080404B0"' "$tmp/back.rc"
 grep -qi 'VALUE "Translation", 0x804' "$tmp/back.rc"
 grep -q 'FILEVERSION 1, 0, 0, 0' "$tmp/back.rc"
