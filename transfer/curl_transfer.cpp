@@ -127,8 +127,8 @@ class Request {
 public:
     /// @p cookies: the jar the hops of one retrieval share; @p received_before: the bytes
     /// that earlier hops received, for the progress counts.
-    Request(std::string url, ProxyRoute route, const TransferOptions& options,
-            std::stop_token stop, const PageFetcher::ProgressCallback& progress, CURLSH* cookies,
+    Request(std::string url, ProxyRoute route, const TransferOptions& options, std::stop_token stop,
+            const PageFetcher::ProgressCallback& progress, CURLSH* cookies,
             std::size_t received_before)
         : url_(std::move(url)),
           route_(std::move(route)),
@@ -697,8 +697,8 @@ FetchedDocument CurlTransfer::fetch(const std::string& address, const std::stop_
     for (long redirects = 0;; ++redirects) {
         // Per hop: a PAC script may send each host its own way.
         ProxyRoute route = choose_proxy_route(url, options_.connect_timeout, stop);
-        Request request(std::move(url), std::move(route), options_, stop, progress_,
-                        cookies.get(), received);
+        Request request(std::move(url), std::move(route), options_, stop, progress_, cookies.get(),
+                        received);
         const CURLcode result = request.drive(multi_.get());
         received = request.received();
         if (const std::optional<std::string> location = request.redirect()) {

@@ -31,8 +31,7 @@ std::string environment(const char* name) {
 
 // libproxy reads these too, and only libproxy knows them.
 bool is_libproxy_syntax(std::string_view value) {
-    return value.starts_with("pac+") || value.starts_with("wpad:") ||
-           value.starts_with("direct:");
+    return value.starts_with("pac+") || value.starts_with("wpad:") || value.starts_with("direct:");
 }
 
 // The proxy libcurl itself would take from the environment for @p scheme: http_proxy (lower
@@ -66,8 +65,8 @@ std::optional<UrlParts> parts_of(const std::string& url) {
         return std::nullopt;
     }
     UrlParts parts;
-    for (auto [part, out] : {std::pair{CURLUPART_SCHEME, &parts.scheme},
-                             std::pair{CURLUPART_HOST, &parts.host}}) {
+    for (auto [part, out] :
+         {std::pair{CURLUPART_SCHEME, &parts.scheme}, std::pair{CURLUPART_HOST, &parts.host}}) {
         char* text = nullptr;
         if (curl_url_get(parsed.get(), part, &text, 0) != CURLUE_OK) {
             return std::nullopt;
@@ -171,8 +170,8 @@ ProxyRoute choose_proxy_route(const std::string& url, std::chrono::milliseconds 
         return no_proxy_covers(exempt, parts->host) ? ProxyRoute{} : ProxyRoute{named};
     }
     const auto answer = call_abandonably(
-        [url, parts = *parts] { return system_proxies_for(url, parts.scheme, parts.host); },
-        limit, stop);
+        [url, parts = *parts] { return system_proxies_for(url, parts.scheme, parts.host); }, limit,
+        stop);
     if (!answer) {
         return {};
     }

@@ -39,8 +39,7 @@ struct ProxyRoute {
  * connection, without a word. Throws TransferCancelled as soon as @p stop is requested, even
  * while a PAC script is being fetched or run.
  */
-[[nodiscard]] ProxyRoute choose_proxy_route(const std::string& url,
-                                            std::chrono::milliseconds limit,
+[[nodiscard]] ProxyRoute choose_proxy_route(const std::string& url, std::chrono::milliseconds limit,
                                             const std::stop_token& stop);
 
 /// The system resolver's answer for @p url, whose scheme and host are given too, in libproxy's

@@ -28,11 +28,10 @@ std::wstring widen(const std::string& text) {
     if (text.empty()) {
         return {};
     }
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        size);
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
     return wide;
 }
 
@@ -50,11 +49,10 @@ std::string narrow(const wchar_t* text) {
 // Windows' answer from automatic detection or a PAC script; nullopt when it has none, so that
 // the manual settings apply, as they do in WinINet.
 std::optional<std::vector<std::string>> automatic_proxies(const std::string& url,
-                                                          const std::string& scheme,
-                                                          bool detect, const wchar_t* script) {
-    const InternetHandle session(
-        WinHttpOpen(L"Marlowin", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                    WINHTTP_NO_PROXY_BYPASS, 0));
+                                                          const std::string& scheme, bool detect,
+                                                          const wchar_t* script) {
+    const InternetHandle session(WinHttpOpen(L"Marlowin", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                             WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) {
         return std::nullopt;
     }

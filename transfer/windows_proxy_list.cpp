@@ -29,8 +29,7 @@ bool wildcard_match(std::string_view pattern, std::string_view text) {
         if (p < pattern.size() && pattern[p] == '*') {
             star = p++;
             resume = t;
-        } else if (p < pattern.size() &&
-                   ascii::to_lower(pattern[p]) == ascii::to_lower(text[t])) {
+        } else if (p < pattern.size() && ascii::to_lower(pattern[p]) == ascii::to_lower(text[t])) {
             ++p;
             ++t;
         } else if (star != std::string_view::npos) {
@@ -55,8 +54,7 @@ std::string with_scheme(std::string_view value, std::string_view scheme) {
 
 }  // namespace
 
-std::vector<std::string> proxies_from_windows_list(std::string_view list,
-                                                   std::string_view scheme) {
+std::vector<std::string> proxies_from_windows_list(std::string_view list, std::string_view scheme) {
     std::vector<std::string> own;
     std::vector<std::string> shared;
     std::vector<std::string> socks;

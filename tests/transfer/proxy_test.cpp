@@ -137,9 +137,11 @@ std::string port_of(const LocalHttpServer& server) {
 TEST(SystemProxy, APacScriptSendsEachHostItsWay) {
     RecordingProxy proxy;
     LocalHttpServer direct = direct_server();
-    const std::string script = "function FindProxyForURL(url, host) {\n"
-                               "  if (host == \"direct.test\") return \"DIRECT\";\n"
-                               "  return \"PROXY " + proxy.address() + "; DIRECT\";\n}\n";
+    const std::string script =
+        "function FindProxyForURL(url, host) {\n"
+        "  if (host == \"direct.test\") return \"DIRECT\";\n"
+        "  return \"PROXY " +
+        proxy.address() + "; DIRECT\";\n}\n";
     LocalHttpServer pac([&](const HttpRequest&, Connection& connection) {
         connection.respond(200, script, "application/x-ns-proxy-autoconfig");
     });
@@ -273,7 +275,8 @@ TEST(SystemProxy, EachProxyFaultIsNamed) {
         std::string description;
     };
     const std::vector<Row> rows{
-        {"http://" + closed, CURLE_COULDNT_CONNECT, "无法连接到代理服务器（代理服务器没有运行或拒绝连接）"},
+        {"http://" + closed, CURLE_COULDNT_CONNECT,
+         "无法连接到代理服务器（代理服务器没有运行或拒绝连接）"},
         {"http://alice:s3cret@" + closed, CURLE_COULDNT_CONNECT,
          "无法连接到代理服务器（代理服务器没有运行或拒绝连接）"},
         {sign_in.url(""), 407, "代理服务器要求登录（407）"},

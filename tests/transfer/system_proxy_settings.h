@@ -46,8 +46,8 @@ public:
 #if defined(_WIN32)
         HKEY key = nullptr;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            for (const char* name : {"ProxyEnable", "ProxyServer", "ProxyOverride",
-                                     "AutoConfigURL"}) {
+            for (const char* name :
+                 {"ProxyEnable", "ProxyServer", "ProxyOverride", "AutoConfigURL"}) {
                 RegDeleteValueA(key, name);
             }
             RegCloseKey(key);
