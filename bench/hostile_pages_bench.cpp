@@ -1,10 +1,12 @@
 // Pages built to hold the program: a 64 MiB page of one <meta> with millions of attributes,
 // and one of millions of unclosed <meta and <!--, each decoded against a plain 64 MiB page of
 // the same path; and how long a cancel takes to be seen in the middle of each pass over a page
-// and of a transfer, against the tenth of a second a person should wait at most.
+// and of a transfer (also while the system's PAC script is fetched or run), against the tenth of
+// a second a person should wait at most.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <future>
 #include <stop_token>
@@ -162,12 +164,47 @@ void BM_CancelInTransfer(benchmark::State& state) {
         state, std::chrono::milliseconds(150), [&] { transfer.reset_cancel(); },
         [&] { static_cast<void>(transfer.open_url(stalled.url())); }, [&] { transfer.cancel(); });
 }
+#if !defined(_WIN32)
+// While the system's proxy is being asked: a PAC script whose server never answers, and one
+// that runs for two seconds. libproxy reads its address from the environment here.
+void cancel_while_pac(benchmark::State& state, const std::string& script) {
+    using marlowin::testing::Connection;
+    using marlowin::testing::HttpRequest;
+    marlowin::testing::LocalHttpServer pac([&](const HttpRequest&, Connection& connection) {
+        if (script.empty()) {
+            connection.wait(std::chrono::seconds(30));
+        } else {
+            connection.respond(200, script, "application/x-ns-proxy-autoconfig");
+        }
+    });
+    setenv("http_proxy", ("pac+" + pac.url("/proxy.pac")).c_str(), 1);
+    marlowin::CurlTransfer transfer;
+    time_cancels(
+        state, std::chrono::milliseconds(150), [&] { transfer.reset_cancel(); },
+        [&] { static_cast<void>(transfer.open_url("http://page.test/")); },
+        [&] { transfer.cancel(); });
+    unsetenv("http_proxy");
+}
+void BM_CancelWhilePacIsFetched(benchmark::State& state) {
+    cancel_while_pac(state, "");
+}
+void BM_CancelWhilePacRuns(benchmark::State& state) {
+    cancel_while_pac(state,
+                     "function FindProxyForURL(url, host) {\n"
+                     "  var start = Date.now(); while (Date.now() - start < 2000) {}\n"
+                     "  return \"DIRECT\";\n}\n");
+}
+#endif
 BENCHMARK(BM_CancelInLateMetaScan)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_CancelInUtf8Check)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_CancelInDetector)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_CancelInGb18030Decoding)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_CancelInSingleByteDecoding)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_CancelInTransfer)->UseManualTime()->Iterations(5);
+#if !defined(_WIN32)
+BENCHMARK(BM_CancelWhilePacIsFetched)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_CancelWhilePacRuns)->UseManualTime()->Iterations(5);
+#endif
 
 }  // namespace
 
@@ -195,5 +232,9 @@ int main(int argc, char** argv) {
                     "BM_CancelInSingleByteDecoding/iterations:5/manual_time"),
             latency("cancel seen in a stalled transfer, vs 0.1 s",
                     "BM_CancelInTransfer/iterations:5/manual_time"),
+            latency("cancel seen while a PAC script is fetched, vs 0.1 s",
+                    "BM_CancelWhilePacIsFetched/iterations:5/manual_time"),
+            latency("cancel seen while a PAC script runs, vs 0.1 s",
+                    "BM_CancelWhilePacRuns/iterations:5/manual_time"),
         });
 }
