@@ -115,7 +115,9 @@ rm -rf "$target_unix"
 "$source_dir/scripts/check-windows-licenses" "$target_unix"
 use_program "$target_unix/marlowin.exe"
 "$wine" "$target_unix/uninstall.exe" /S "_?=$target"
-[ ! -e "$target_unix" ] || { echo "the uninstaller left:"; find "$target_unix"; exit 1; }
+# (Run in place, with _?=, the uninstaller cannot delete itself; everything else must go.)
+leftover=$(cd "$target_unix" && find . -mindepth 1 ! -name uninstall.exe)
+[ -z "$leftover" ] || { echo "the uninstaller left: $leftover"; exit 1; }
 
 # The portable copy, unzipped anywhere.
 unzip -q "$zip" -d "$tmp/portable"
