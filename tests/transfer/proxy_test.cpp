@@ -1,7 +1,8 @@
 // The proxy each request takes, as the person's system names it: the rules read off proxy
 // settings, then real fetches through a recording proxy on 127.0.0.1 chosen by a PAC script
-// (libproxy on Linux, WinHTTP on Windows) or by Windows' manual settings, and each fault of a
-// misbehaving proxy as the person reads it.
+// or a manual proxy in the system's settings (GNOME's through libproxy on Linux, Internet
+// Options through WinHTTP on Windows), and each fault of a misbehaving proxy as the person
+// reads it.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
@@ -148,7 +149,9 @@ TEST(SystemProxy, APacScriptSendsEachHostItsWay) {
     testing::SystemProxySettings settings;
     settings.use_pac(pac.url("/proxy.pac"));
     TransferOptions options = testing::quick_options();
-    options.fixed_addresses = {"direct.test:" + port_of(direct) + ":127.0.0.1"};
+    // Should page.test not go through the proxy, it meets a closed port here, not DNS.
+    options.fixed_addresses = {"direct.test:" + port_of(direct) + ":127.0.0.1",
+                               "page.test:80:127.0.0.1"};
     CurlTransfer transfer(options);
     const std::string direct_url = "http://direct.test:" + port_of(direct) + "/d";
 
@@ -179,26 +182,34 @@ TEST(SystemProxy, TheEnvironmentsProxyStillHolds) {
     testing::set_environment("no_proxy", nullptr);
 }
 
-#if defined(_WIN32)
-// "Use a proxy server" in Windows' settings, with its bypass list.
-TEST(SystemProxy, WindowsManualSettingsAndTheirBypassList) {
+// A manual proxy in the system's settings, with the hosts that bypass it: Windows' "Use a
+// proxy server" with its exceptions and <local>, or GNOME's manual proxy and ignored hosts.
+TEST(SystemProxy, ManualSettingsAndTheirBypassList) {
     RecordingProxy proxy;
     LocalHttpServer direct = direct_server();
     testing::SystemProxySettings settings;
+#if defined(_WIN32)
     settings.use_manual(proxy.address(), "<local>;*.direct.test");
+#else
+    settings.use_manual(proxy.address(), "['*.direct.test']");
+#endif
     TransferOptions options = testing::quick_options();
     options.fixed_addresses = {"intranet:" + port_of(direct) + ":127.0.0.1",
-                               "a.direct.test:" + port_of(direct) + ":127.0.0.1"};
+                               "a.direct.test:" + port_of(direct) + ":127.0.0.1",
+                               "page.test:80:127.0.0.1"};
     CurlTransfer transfer(options);
     EXPECT_EQ(transfer.open_url("http://page.test/p"), "<title>经代理</title>");
+#if defined(_WIN32)
     EXPECT_EQ(transfer.open_url("http://intranet:" + port_of(direct) + "/i"),
               "<title>直连 /i</title>");
+#endif
     EXPECT_EQ(transfer.open_url("http://a.direct.test:" + port_of(direct) + "/b"),
               "<title>直连 /b</title>");
     EXPECT_EQ(transfer.open_url(direct.url("/loop")), "<title>直连 /loop</title>");
     EXPECT_EQ(proxy.seen(), std::vector<std::string>{"http://page.test/p"});
 }
 
+#if defined(_WIN32)
 // A proxy that asks for Windows sign-in gets the person's own credentials through SSPI,
 // Negotiate or NTLM, without a prompt: the next request carries the first token.
 TEST(SystemProxy, AProxyAskingForWindowsSignInGetsTheHandshake) {

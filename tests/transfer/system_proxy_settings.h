@@ -7,6 +7,11 @@
 
 #include <cstdint>
 #include <vector>
+#else
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #endif
 
 #include "tests/shared/test_setup.h"
@@ -16,8 +21,9 @@ namespace marlowin::testing {
 /**
  * The person's proxy settings, set for one test as the system keeps them and undone after it:
  * on Windows the current user's Internet Options in the registry, the values and the binary
- * connection settings alike, as Windows' settings page writes them; elsewhere a PAC address
- * in the environment, in the form libproxy reads ("pac+http://...").
+ * connection settings alike, as Windows' settings page writes them; elsewhere GNOME's
+ * settings (org.gnome.system.proxy) in a GSettings key file of the test's own, in a GNOME
+ * session as far as libproxy can tell.
  */
 class SystemProxySettings {
 public:
@@ -26,21 +32,27 @@ public:
     SystemProxySettings(const SystemProxySettings&) = delete;
     SystemProxySettings& operator=(const SystemProxySettings&) = delete;
 
+    /// An automatic configuration script.
     void use_pac(const std::string& script_url) {
 #if defined(_WIN32)
         write(false, "", "", script_url);
 #else
-        set_environment("http_proxy", ("pac+" + script_url).c_str());
-        set_environment("https_proxy", ("pac+" + script_url).c_str());
+        write("[system/proxy]\nmode='auto'\nautoconfig-url='" + script_url + "'\n");
 #endif
     }
 
-#if defined(_WIN32)
-    /// "Use a proxy server" with its address and the bypass list ("<local>;*.example").
+    /// A proxy server ("host:port") for every scheme, and the hosts that bypass it: a list in
+    /// Windows' form ("<local>;*.example") there, in GNOME's (['*.example']) elsewhere.
     void use_manual(const std::string& server, const std::string& bypass) {
+#if defined(_WIN32)
         write(true, server, bypass, "");
-    }
+#else
+        const std::size_t colon = server.rfind(':');
+        write("[system/proxy]\nmode='manual'\nignore-hosts=" + bypass +
+              "\n\n[system/proxy/http]\nhost='" + server.substr(0, colon) +
+              "'\nport=" + server.substr(colon + 1) + "\n");
 #endif
+    }
 
     void clear() {
 #if defined(_WIN32)
@@ -58,12 +70,28 @@ public:
             RegCloseKey(key);
         }
 #else
-        set_environment("http_proxy", nullptr);
-        set_environment("https_proxy", nullptr);
+        for (const char* name : {"GSETTINGS_BACKEND", "XDG_CONFIG_HOME", "DESKTOP_SESSION"}) {
+            set_environment(name, nullptr);
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
 #endif
     }
 
 private:
+#if !defined(_WIN32)
+    // GLib's key-file backend reads $XDG_CONFIG_HOME/glib-2.0/settings/keyfile.
+    void write(const std::string& settings) {
+        std::filesystem::create_directories(folder_ / "glib-2.0" / "settings");
+        std::ofstream(folder_ / "glib-2.0" / "settings" / "keyfile") << settings;
+        set_environment("GSETTINGS_BACKEND", "keyfile");
+        set_environment("XDG_CONFIG_HOME", folder_.c_str());
+        set_environment("DESKTOP_SESSION", "gnome");  // how libproxy knows a GNOME session
+    }
+
+    std::filesystem::path folder_ =
+        std::filesystem::temp_directory_path() / ("marlowin-gnome-" + std::to_string(::getpid()));
+#endif
 #if defined(_WIN32)
     static constexpr const char* kSettings =
         "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
