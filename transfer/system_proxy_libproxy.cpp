@@ -2,6 +2,8 @@
 // KDE), the environment's and the network's (WPAD), and runs PAC scripts.
 #include <proxy.h>
 
+#include <atomic>
+
 #include "decoding/c_handle.h"
 #include "transfer/proxy_route.h"
 
@@ -13,8 +15,8 @@ std::vector<std::string> system_proxies_for(const std::string& url, const std::s
     // each factory and unloads them with the last one, but the engine leaves per-thread data
     // whose destructors would then run in unloaded code. One factory kept for the life of the
     // process keeps them loaded; it is never freed on purpose.
-    static pxProxyFactory* const keeper = px_proxy_factory_new();
-    static_cast<void>(keeper);
+    // (Atomic, so that the pointer is stored where leak checkers find it, though never read.)
+    static const std::atomic<pxProxyFactory*> keeper{px_proxy_factory_new()};
     // A factory per question: one stuck in a PAC download would hold its lock for the next.
     const CHandle<pxProxyFactory, px_proxy_factory_free> factory(px_proxy_factory_new());
     if (!factory) {
