@@ -16,7 +16,7 @@
 
 #include "tests/shared/local_http_server.h"
 #include "tests/shared/test_setup.h"
-#include "tests/transfer/system_proxy_settings.h"
+#include "tests/shared/system_proxy_settings.h"
 #include "tests/transfer/transfer_test_helpers.h"
 #include "transfer/curl_transfer.h"
 #include "transfer/proxy_route.h"

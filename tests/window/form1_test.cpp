@@ -5,6 +5,7 @@
 
 #include <QScrollBar>
 
+#include "tests/shared/system_proxy_settings.h"
 #include "tests/window/window_fixture.h"
 
 namespace marlowin {
@@ -154,6 +155,25 @@ TEST_F(WindowTest, AFailedFetchIsReportedAndTheEarlierPageKept) {
     EXPECT_TRUE(form->isVisible());
     click("Command2");
     EXPECT_EQ(text3()->toPlainText(), QStringLiteral("first"));
+}
+
+// Behind a proxy named only in the system's settings (a PAC script there), the page comes
+// through the proxy: here the fixture's server, which answers the absolute-form request.
+TEST_F(WindowTest, RetrievesAndExtractsThroughTheSystemsProxy) {
+    TransferOptions options = testing::quick_options();
+    options.fixed_addresses = {"page.test:80:127.0.0.1"};  // unproxied, a closed port, not DNS
+    show_form(options);
+    serve("/proxy.pac",
+          "function FindProxyForURL(url, host) { return \"PROXY " + server.url("").substr(7) +
+              "\"; }",
+          "application/x-ns-proxy-autoconfig");
+    serve("http://page.test/p", "<title>经代理</title>", "text/html; charset=utf-8");
+    testing::SystemProxySettings settings;
+    settings.use_pac(server.url("/proxy.pac"));
+    retrieve("http://page.test/p");
+    click("Command2");
+    EXPECT_EQ(text3()->toPlainText(), QStringLiteral("经代理"));
+    EXPECT_EQ(watcher.texts(), (QStringList{kDone, kExtracted}));
 }
 
 TEST_F(WindowTest, SpaceOnTheStartFocusRetrievesTheEmptyAddress) {
