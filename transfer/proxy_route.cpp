@@ -2,8 +2,19 @@
 
 #include <curl/curl.h>
 
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#endif
+
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <string>
+#include <system_error>
 
 #include "decoding/ascii.h"
 #include "decoding/c_handle.h"
@@ -85,18 +96,21 @@ bool is_loopback_host(std::string_view host) {
         return true;
     }
     if (host.starts_with('[') && host.ends_with(']')) {
-        std::string_view address = host.substr(1, host.size() - 2);
-        if (address == "::1" || address == "0:0:0:0:0:0:0:1") {
-            return true;
+        // Any spelling of ::1, or an IPv4-mapped loopback address (::ffff:127.x.y.z).
+        const std::string address(host.substr(1, host.size() - 2));
+        std::array<unsigned char, 16> bytes{};
+        if (inet_pton(AF_INET6, address.c_str(), bytes.data()) != 1) {
+            return false;
         }
-        for (std::string_view mapped : {"::ffff:", "0:0:0:0:0:ffff:"}) {
-            if (address.size() > mapped.size() &&
-                ascii::equal_ignoring_case(address.substr(0, mapped.size()), mapped)) {
-                return is_ipv4_loopback(address.substr(mapped.size())) ||
-                       ascii::equal_ignoring_case(address.substr(mapped.size(), 3), "7f0");
-            }
-        }
-        return false;
+        const auto zeros = [&bytes](std::size_t from, std::size_t to) {
+            return std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                               bytes.begin() + static_cast<std::ptrdiff_t>(to),
+                               [](unsigned char b) { return b == 0; });
+        };
+        const bool loopback = zeros(0, 15) && bytes[15] == 1;
+        const bool mapped_loopback =
+            zeros(0, 10) && bytes[10] == 0xFF && bytes[11] == 0xFF && bytes[12] == 127;
+        return loopback || mapped_loopback;
     }
     return is_ipv4_loopback(host);
 }
@@ -169,9 +183,14 @@ ProxyRoute choose_proxy_route(const std::string& url, std::chrono::milliseconds 
         }
         return no_proxy_covers(exempt, parts->host) ? ProxyRoute{} : ProxyRoute{named};
     }
-    const auto answer = call_abandonably(
-        [url, parts = *parts] { return system_proxies_for(url, parts.scheme, parts.host); }, limit,
-        stop);
+    std::optional<std::vector<std::string>> answer;
+    try {
+        answer = call_abandonably(
+            [url, parts = *parts] { return system_proxies_for(url, parts.scheme, parts.host); },
+            limit, stop);
+    } catch (const std::system_error&) {
+        return {};  // no thread to ask on: a direct connection, as with no answer
+    }
     if (!answer) {
         return {};
     }

@@ -30,6 +30,9 @@ std::wstring widen(const std::string& text) {
     }
     const int size =
         MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (size <= 0) {
+        return {};
+    }
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
     return wide;
@@ -40,6 +43,9 @@ std::string narrow(const wchar_t* text) {
         return {};
     }
     const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) {
+        return {};
+    }
     std::string narrow(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), size, nullptr, nullptr);
     narrow.resize(static_cast<std::size_t>(size) - 1);

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "tests/shared/local_http_server.h"
-#include "tests/shared/test_setup.h"
 #include "tests/shared/system_proxy_settings.h"
+#include "tests/shared/test_setup.h"
 #include "tests/transfer/transfer_test_helpers.h"
 #include "transfer/curl_transfer.h"
 #include "transfer/proxy_route.h"
@@ -35,7 +35,8 @@ TEST(ProxyRules, ReadAsTheSystemWritesThem) {
     const std::vector<std::pair<std::string, bool>> loopback{
         {"localhost", true}, {"LocalHost", true}, {"a.localhost", true}, {"127.0.0.1", true},
         {"127.255.0.9", true}, {"[::1]", true}, {"[::ffff:127.0.0.1]", true},
-        {"[::ffff:7f00:1]", true}, {"localhost.example", false}, {"128.0.0.1", false},
+        {"[::ffff:7f00:1]", true}, {"[0:0::1]", true}, {"[::ffff:7fff:1]", true},
+        {"[::7f00:1]", false}, {"localhost.example", false}, {"128.0.0.1", false},
         {"127.example", false}, {"[::2]", false}, {"[::ffff:10.0.0.1]", false},
         {"notlocalhost", false},
     };
