@@ -3,6 +3,8 @@
 #include <string>
 
 #if defined(_WIN32)
+#include <winsock2.h>  // before windows.h, as it asks
+
 #include <windows.h>
 
 #include <cstdint>
