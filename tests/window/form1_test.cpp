@@ -5,6 +5,9 @@
 
 #include <QScrollBar>
 
+#include <mutex>
+#include <string>
+
 #include "tests/shared/system_proxy_settings.h"
 #include "tests/window/window_fixture.h"
 
@@ -157,19 +160,36 @@ TEST_F(WindowTest, AFailedFetchIsReportedAndTheEarlierPageKept) {
     EXPECT_EQ(text3()->toPlainText(), QStringLiteral("first"));
 }
 
-// Behind a proxy named only in the system's settings (a PAC script there), the page comes
-// through the proxy: here the fixture's server, which answers the absolute-form request.
-TEST_F(WindowTest, RetrievesAndExtractsThroughTheSystemsProxy) {
+// The system's settings name a PAC script before the window and its threads start, as a
+// person's do (and as ThreadSanitizer then sees the environment set before anything reads it).
+class SystemProxyFirst {
+protected:
+    SystemProxyFirst() { settings.use_pac(pac.url("/proxy.pac")); }
+
+    std::mutex mutex;
+    std::string proxy_address;  // the fixture's server, known once it runs
+    testing::LocalHttpServer pac{[this](const testing::HttpRequest&, testing::Connection& c) {
+        std::unique_lock lock(mutex);
+        const std::string script =
+            "function FindProxyForURL(url, host) { return \"PROXY " + proxy_address + "\"; }";
+        lock.unlock();
+        c.respond(200, script, "application/x-ns-proxy-autoconfig");
+    }};
+    testing::SystemProxySettings settings;
+};
+class WindowBehindAProxy : public SystemProxyFirst, public WindowTest {};
+
+// Behind a proxy named only in the system's settings, the page comes through the proxy: here
+// the fixture's server, which answers the absolute-form request.
+TEST_F(WindowBehindAProxy, RetrievesAndExtractsThroughTheSystemsProxy) {
+    {
+        const std::lock_guard lock(mutex);
+        proxy_address = server.url("").substr(7);
+    }
     TransferOptions options = testing::quick_options();
     options.fixed_addresses = {"page.test:80:127.0.0.1"};  // unproxied, a closed port, not DNS
     show_form(options);
-    serve("/proxy.pac",
-          "function FindProxyForURL(url, host) { return \"PROXY " + server.url("").substr(7) +
-              "\"; }",
-          "application/x-ns-proxy-autoconfig");
     serve("http://page.test/p", "<title>经代理</title>", "text/html; charset=utf-8");
-    testing::SystemProxySettings settings;
-    settings.use_pac(server.url("/proxy.pac"));
     retrieve("http://page.test/p");
     click("Command2");
     EXPECT_EQ(text3()->toPlainText(), QStringLiteral("经代理"));
