@@ -506,7 +506,6 @@ void Request::throw_if_proxy_failed(CURLcode result, const std::string& detail) 
     if (status == 407) {  // a plain http:// request: the proxy answers it itself
         throw TransferError(407, describe_proxy_refusal(407), "the proxy answered 407");
     }
-    const bool tls_proxy = route_.proxy.starts_with("https://");
     switch (result) {
         case CURLE_COULDNT_RESOLVE_PROXY:
         case CURLE_COULDNT_CONNECT:
@@ -516,12 +515,12 @@ void Request::throw_if_proxy_failed(CURLcode result, const std::string& detail) 
         case CURLE_SSL_CACERT_BADFILE:
         case CURLE_SSL_ISSUER_ERROR:
             // Before a tunnel, the only certificate seen is the proxy's.
-            if (tls_proxy && tunnel_status == 0) {
+            if (route_.proxy.starts_with("https://") && tunnel_status == 0) {
                 throw TransferError(result, describe_proxy_error(result), detail);
             }
-            return;
+            break;
         default:
-            return;
+            break;
     }
 }
 

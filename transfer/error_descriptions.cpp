@@ -8,8 +8,6 @@ std::string describe_curl_error(CURLcode code) {
             return "网址格式不正确";
         case CURLE_UNSUPPORTED_PROTOCOL:
             return "不支持的协议：只能检索 http:// 或 https:// 网址";
-        case CURLE_COULDNT_RESOLVE_PROXY:
-            return "找不到代理服务器";
         case CURLE_COULDNT_RESOLVE_HOST:
             return "找不到服务器（无法解析域名）";
         case CURLE_COULDNT_CONNECT:

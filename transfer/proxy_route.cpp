@@ -19,6 +19,7 @@
 #include "decoding/ascii.h"
 #include "decoding/c_handle.h"
 #include "transfer/abandonable_call.h"
+#include "transfer/list_entries.h"
 
 namespace marlowin {
 
@@ -119,10 +120,7 @@ bool no_proxy_covers(std::string_view list, std::string_view host) {
     if (host.starts_with('[') && host.ends_with(']')) {
         host = host.substr(1, host.size() - 2);
     }
-    while (!list.empty()) {
-        const std::size_t end = list.find_first_of(", ");
-        std::string_view entry = list.substr(0, end);
-        list = end == std::string_view::npos ? std::string_view() : list.substr(end + 1);
+    return any_entry(list, ", ", [host](std::string_view entry) {
         if (entry == "*") {
             return true;
         }
@@ -132,16 +130,11 @@ bool no_proxy_covers(std::string_view list, std::string_view host) {
         if (entry.starts_with('[') && entry.ends_with(']')) {
             entry = entry.substr(1, entry.size() - 2);
         }
-        if (entry.empty()) {
-            continue;
-        }
-        if (ascii::equal_ignoring_case(host, entry) ||
-            (host.size() > entry.size() && host[host.size() - entry.size() - 1] == '.' &&
-             ends_with_ignoring_case(host, entry))) {
-            return true;
-        }
-    }
-    return false;
+        return !entry.empty() &&
+               (ascii::equal_ignoring_case(host, entry) ||
+                (host.size() > entry.size() && host[host.size() - entry.size() - 1] == '.' &&
+                 ends_with_ignoring_case(host, entry)));
+    });
 }
 
 std::optional<ProxyRoute> first_usable_proxy(const std::vector<std::string>& list) {

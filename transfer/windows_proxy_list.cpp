@@ -1,23 +1,11 @@
 #include "transfer/windows_proxy_list.h"
 
 #include "decoding/ascii.h"
+#include "transfer/list_entries.h"
 
 namespace marlowin {
 
 namespace {
-
-// Entries are separated by semicolons or white space (and, in bypass lists, commas).
-template <typename Visit>
-void for_each_entry(std::string_view list, std::string_view separators, Visit visit) {
-    while (!list.empty()) {
-        const std::size_t end = list.find_first_of(separators);
-        const std::string_view entry = list.substr(0, end);
-        list = end == std::string_view::npos ? std::string_view() : list.substr(end + 1);
-        if (!entry.empty()) {
-            visit(entry);
-        }
-    }
-}
 
 // '*' matches any run of characters, ASCII case ignored.
 bool wildcard_match(std::string_view pattern, std::string_view text) {
@@ -58,22 +46,24 @@ std::vector<std::string> proxies_from_windows_list(std::string_view list, std::s
     std::vector<std::string> own;
     std::vector<std::string> shared;
     std::vector<std::string> socks;
-    for_each_entry(list, "; \t\r\n", [&](std::string_view entry) {
+    // Entries are separated by semicolons or white space.
+    any_entry(list, "; \t\r\n", [&](std::string_view entry) {
         const std::size_t equals = entry.find('=');
         if (equals == std::string_view::npos) {
             shared.push_back(with_scheme(entry, "http"));
-            return;
+            return false;
         }
         const std::string_view name = entry.substr(0, equals);
         const std::string_view value = entry.substr(equals + 1);
         if (value.empty()) {
-            return;
+            return false;
         }
         if (ascii::equal_ignoring_case(name, scheme)) {
             own.push_back(with_scheme(value, "http"));
         } else if (ascii::equal_ignoring_case(name, "socks")) {
             socks.push_back(with_scheme(value, "socks4"));  // WinINet speaks SOCKS 4
         }
+        return false;
     });
     own.insert(own.end(), shared.begin(), shared.end());
     own.insert(own.end(), socks.begin(), socks.end());
@@ -81,14 +71,10 @@ std::vector<std::string> proxies_from_windows_list(std::string_view list, std::s
 }
 
 bool windows_bypass_covers(std::string_view list, std::string_view host) {
-    bool covered = false;
-    for_each_entry(list, "; ,\t\r\n", [&](std::string_view entry) {
-        if (covered) {
-            return;
-        }
+    // Bypass lists also take commas between entries.
+    return any_entry(list, "; ,\t\r\n", [host](std::string_view entry) {
         if (ascii::equal_ignoring_case(entry, "<local>")) {
-            covered = host.find('.') == std::string_view::npos && !host.starts_with('[');
-            return;
+            return host.find('.') == std::string_view::npos && !host.starts_with('[');
         }
         if (const std::size_t scheme_end = entry.find("://");
             scheme_end != std::string_view::npos) {
@@ -101,9 +87,8 @@ bool windows_bypass_covers(std::string_view list, std::string_view host) {
         } else if (entry.starts_with('[') && entry.find("]:") != std::string_view::npos) {
             entry = entry.substr(0, entry.find("]:") + 1);
         }
-        covered = wildcard_match(entry, host);
+        return wildcard_match(entry, host);
     });
-    return covered;
 }
 
 }  // namespace marlowin
