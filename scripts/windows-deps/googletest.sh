@@ -1,7 +1,7 @@
-# GoogleTest 1.12.1 from Debian's googletest source, static, for the test programs.
+# GoogleTest 1.16.0 from Debian 13's googletest source, static, for the test programs.
 source_package=googletest
-source_version=1.12.1-0.2
-source_dsc_sha256=cc90251040c145be18d5090787d9ec79e48217c6cef3ae78eb20f0e31551404c
+source_version=1.16.0-1
+source_dsc_sha256=3e3998821e578548ba028f1196cb322e470e55e0fae28cdc303d2667c2c31e51
 # Linked into the test programs only, so its licence is not shipped.
 shipped=no
 build_component() {

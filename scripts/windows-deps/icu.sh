@@ -1,11 +1,11 @@
-# ICU 72 from Debian's icu source: the common library and its data, nothing else (the program
+# ICU 76 from Debian 13's icu source: the common library and its data, nothing else (the program
 # uses converters, UTS #46 and UTF-8 conversion only). The source carries its data prebuilt
-# (icudt72l.dat), so the data is cut down with icupkg to the converters the encoding table
-# names and the UTS #46 data that IDNA needs: 31 MB become a few. Debian's icu-devtools 72.1
+# (icudt76l.dat), so the data is cut down with icupkg to the converters the encoding table
+# names and the UTS #46 data that IDNA needs: 31 MB become a few. Debian's icu-devtools 76.1
 # stand in for the native build that a cross build of ICU otherwise needs first.
 source_package=icu
-source_version=72.1-3+deb12u1
-source_dsc_sha256=8fd50a21664422b2dd5df4e20175dce3396c89a3a85363db26dd4529bba62a92
+source_version=76.1-4
+source_dsc_sha256=2587ef23962b42a074ceab2f0407058f8e3fca0e6edd5d7c0bc1df6c683724a6
 # icupkg, genccode and the other data tools come from here and must be of the same ICU.
 host_package=icu-devtools
 icu_data_items=(
@@ -16,13 +16,13 @@ icu_data_items=(
     ibm-878_P100-1996.cnv ibm-1168_P100-2002.cnv macos-0_2-10.2.cnv windows-874-2000.cnv
     ibm-5346_P100-1998.cnv ibm-5347_P100-1998.cnv ibm-5348_P100-1997.cnv ibm-5349_P100-1998.cnv
     ibm-5350_P100-1998.cnv ibm-9447_P100-2002.cnv ibm-9448_X100-2005.cnv ibm-9449_P100-2002.cnv
-    ibm-5354_P100-1998.cnv macos-7_3-10.2.cnv gb18030.cnv ibm-1375_P100-2008.cnv
+    ibm-5354_P100-1998.cnv macos-7_3-10.2.cnv gb18030-2022.cnv ibm-1375_P100-2008.cnv
     euc-jp-2007.cnv ibm-943_P15A-2003.cnv windows-949-2000.cnv ibm-1363_P11B-1998.cnv
 )
 build_component() {
     local icu=$SRC/source
     # The data, cut down.
-    local data=$icu/data/in/icudt72l.dat
+    local data=$icu/data/in/icudt76l.dat
     mkdir -p items
     printf '%s\n' "${icu_data_items[@]}" >items.lst
     /usr/sbin/icupkg -x items.lst -d items "$data"
@@ -36,7 +36,7 @@ build_component() {
         ln -sf "$tool" native/bin/
     done
     cat >native/config/icucross.mk <<'MK'
-CROSS_ICU_VERSION=72.1
+CROSS_ICU_VERSION=76.1
 TOOLEXEEXT=
 TOOLBINDIR=$(cross_buildroot)/bin
 TOOLLIBDIR=$(cross_buildroot)/lib

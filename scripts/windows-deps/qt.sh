@@ -1,12 +1,14 @@
-# Qt 6.4.2 base from Debian's qt6-base source: Core, Gui, Widgets, Concurrent and Test, with the
-# windows and offscreen platform plugins. Everything the program does not use is turned off, to
-# keep the build short; Debian's own moc, rcc and uic 6.4.2 serve as the host tools. The bundled
-# FreeType is kept for the offscreen platform. tabletevent needs wintab.h, which the Debian
-# source drops; DirectWrite 3 builds only with Direct2D, and dynamicgl only with OpenGL.
+# Qt 6.8.2 base (a long-term-support release) from Debian 13's qt6-base source: Core, Gui,
+# Widgets, Concurrent and Test, with the windows and offscreen platform plugins and the style
+# plugin Qt ships for Windows 10 and 11 (windowsvista and windows11). Everything the program
+# does not use is turned off, to keep the build short; Debian's own moc, rcc, uic and syncqt
+# 6.8.2 serve as the host tools. The bundled FreeType is kept for the offscreen platform.
+# tabletevent needs wintab.h, which the Debian source drops; DirectWrite's font database is
+# built only with Direct2D, and dynamicgl only with OpenGL.
 source_package=qt6-base
-source_version=6.4.2+dfsg-10
-source_dsc_sha256=1b4b5c8610a553d4211fa81e268b1a3b0a6339ae5444fdb7e60d7616da651970
-# moc, rcc and uic come from here and must be of the same Qt.
+source_version=6.8.2+dfsg-9+deb13u2
+source_dsc_sha256=fd3d4e1ad5bb96dbdaf212f9edabf4dfc08b4f39b321e9325e9b5ab83826f1f8
+# moc, rcc, uic and syncqt come from here and must be of the same Qt.
 host_package=qt6-base-dev-tools
 build_component() {
     cmake -G Ninja -S "$SRC" -B "$BUILD" \

@@ -1,7 +1,7 @@
-# uchardet 0.0.7 from Debian's uchardet source: the library only.
+# uchardet 0.0.8 from Debian 13's uchardet source: the library only.
 source_package=uchardet
-source_version=0.0.7-1
-source_dsc_sha256=8e7d4a4104650d9c99a76fcb95ed3f7facac9ef390c36b854a41d62f4fa9967d
+source_version=0.0.8-1
+source_dsc_sha256=ef8409892723317dd23e7e0a41f1bf17505041614514dfa1a070aa1262c8ab3b
 build_component() {
     cmake -G Ninja -S "$SRC" -B "$BUILD" \
         -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_INSTALL_PREFIX="$OUT" \
