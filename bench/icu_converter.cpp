@@ -9,7 +9,7 @@
 #include <array>
 #include <string>
 
-#include "decoding/c_handle.h"
+#include "base/c_handle.h"
 #include "decoding/decoding_error.h"
 
 namespace marlowin {

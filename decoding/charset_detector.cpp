@@ -7,7 +7,7 @@
 #include <optional>
 #include <type_traits>
 
-#include "decoding/c_handle.h"
+#include "base/c_handle.h"
 #include "decoding/decoding_error.h"
 
 namespace marlowin {

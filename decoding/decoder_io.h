@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/large_text.h"
+#include "decoding/decode_result.h"
 #include "decoding/decoding_error.h"
-#include "decoding/large_text.h"
-#include "decoding/text_decoder.h"
 
 // The few steps every byte of a page passes through; compilers left them out of line.
 #if defined(__GNUC__)

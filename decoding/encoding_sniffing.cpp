@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "decoding/ascii.h"
+#include "base/ascii.h"
 #include "decoding/decoding_error.h"
 
 namespace marlowin {

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "decoding/ascii.h"
+#include "base/ascii.h"
 
 namespace marlowin {
 

@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "decoding/c_handle.h"
+#include "base/c_handle.h"
 #include "decoding/decoding_error.h"
 
 namespace marlowin {

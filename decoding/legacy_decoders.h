@@ -3,8 +3,8 @@
 #include <stop_token>
 #include <string_view>
 
+#include "decoding/decode_result.h"
 #include "decoding/encodings.h"
-#include "decoding/text_decoder.h"
 
 namespace marlowin {
 

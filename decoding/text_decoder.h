@@ -5,15 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "decoding/decode_result.h"
 #include "decoding/encodings.h"
 
 namespace marlowin {
-
-/// Outcome of decoding bytes in one encoding.
-struct DecodeResult {
-    std::string text;       ///< always well-formed UTF-8
-    std::size_t malformed;  ///< sequences that became U+FFFD
-};
 
 /**
  * Decodes @p bytes from @p encoding into UTF-8. Malformed or unmapped input becomes U+FFFD;

@@ -3,7 +3,7 @@
 #include <stop_token>
 #include <string_view>
 
-#include "decoding/text_decoder.h"
+#include "decoding/decode_result.h"
 
 namespace marlowin {
 

@@ -32,6 +32,20 @@ constexpr bool starts_with_ignoring_case(std::string_view text, std::string_view
     return true;
 }
 
+/// Whether @p text ends with @p suffix, ignoring ASCII case.
+constexpr bool ends_with_ignoring_case(std::string_view text, std::string_view suffix);
+
+/// @p text without the ASCII whitespace at either end.
+constexpr std::string_view trim(std::string_view text) {
+    while (!text.empty() && is_whitespace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && is_whitespace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 /// Whether @p a and @p b are equal, ignoring ASCII case.
 constexpr bool equal_ignoring_case(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
@@ -43,6 +57,11 @@ constexpr bool equal_ignoring_case(std::string_view a, std::string_view b) {
         }
     }
     return true;
+}
+
+constexpr bool ends_with_ignoring_case(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           equal_ignoring_case(text.substr(text.size() - suffix.size()), suffix);
 }
 
 }  // namespace marlowin::ascii

@@ -1,4 +1,4 @@
-#include "decoding/large_text.h"
+#include "base/large_text.h"
 
 #include <cstdint>
 
