@@ -160,9 +160,11 @@ void BM_CancelInTransfer(benchmark::State& state) {
         connection.wait(std::chrono::seconds(30));
     });
     marlowin::CurlTransfer transfer;
+    std::stop_source stopping;
     time_cancels(
-        state, std::chrono::milliseconds(150), [&] { transfer.reset_cancel(); },
-        [&] { static_cast<void>(transfer.open_url(stalled.url())); }, [&] { transfer.cancel(); });
+        state, std::chrono::milliseconds(150), [&] { stopping = std::stop_source(); },
+        [&] { static_cast<void>(transfer.fetch(stalled.url(), stopping.get_token(), {})); },
+        [&] { stopping.request_stop(); });
 }
 #if !defined(_WIN32)
 // While the system's proxy is being asked: a PAC script whose server never answers, and one
@@ -179,10 +181,11 @@ void cancel_while_pac(benchmark::State& state, const std::string& script) {
     });
     setenv("http_proxy", ("pac+" + pac.url("/proxy.pac")).c_str(), 1);
     marlowin::CurlTransfer transfer;
+    std::stop_source stopping;
     time_cancels(
-        state, std::chrono::milliseconds(150), [&] { transfer.reset_cancel(); },
-        [&] { static_cast<void>(transfer.open_url("http://page.test/")); },
-        [&] { transfer.cancel(); });
+        state, std::chrono::milliseconds(150), [&] { stopping = std::stop_source(); },
+        [&] { static_cast<void>(transfer.fetch("http://page.test/", stopping.get_token(), {})); },
+        [&] { stopping.request_stop(); });
     unsetenv("http_proxy");
 }
 void BM_CancelWhilePacIsFetched(benchmark::State& state) {

@@ -7,24 +7,22 @@
 #include <optional>
 #include <string>
 
-#include "decoding/ascii.h"
-#include "decoding/c_handle.h"
-#include "transfer/error_descriptions.h"
+#include "base/ascii.h"
+#include "transfer/curl_url.h"
+#include "transfer/error_catalogue.h"
 #include "transfer/host_parser.h"
-#include "workflow/transfer_error.h"
 
 namespace marlowin {
 
 namespace {
 
 // libcurl builds a request of at most 1 MiB and reports a longer one as out of memory (27).
-// A longer address is refused here, under that number, with its real cause.
+// A longer address is refused here, with its real cause.
 constexpr std::size_t kMaxUrlBytes = 1'000'000;
 
 // Details name the cause, never the typed text: it may hold a user name and password.
 [[noreturn]] void malformed(std::string_view why) {
-    throw TransferError(CURLE_URL_MALFORMAT, describe_curl_error(CURLE_URL_MALFORMAT),
-                        std::string(why));
+    fail_curl(CURLE_URL_MALFORMAT, std::string(why));
 }
 
 // Schemes a person may type on purpose. An unknown "name:" before "...@host" starts a user name
@@ -173,9 +171,7 @@ std::string rewrite(std::string_view typed) {
     } else {
         rest.remove_prefix(scheme.size() + 1);
         if (scheme != "http" && scheme != "https") {
-            throw TransferError(CURLE_UNSUPPORTED_PROTOCOL,
-                                describe_curl_error(CURLE_UNSUPPORTED_PROTOCOL),
-                                "scheme \"" + scheme + "\"");
+            fail_curl(CURLE_UNSUPPORTED_PROTOCOL, "scheme \"" + scheme + "\"");
         }
     }
     // Any run of slashes (or backslashes) after the scheme introduces the host.
@@ -232,28 +228,20 @@ std::string rewrite(std::string_view typed) {
 std::string normalize_address(std::string_view typed) {
     const std::string url = rewrite(typed);
     if (url.size() > kMaxUrlBytes) {
-        throw TransferError(CURLE_OUT_OF_MEMORY, "网址太长（超过 100 万个字符），无法发送",
-                            "the address is " + std::to_string(url.size()) + " bytes long");
+        fail(Failure::AddressTooLong,
+             "the address is " + std::to_string(url.size()) + " bytes long");
     }
     // libcurl's own parser judges the host, the port and the rest, as it will when fetching.
-    const CHandle<CURLU, curl_url_cleanup> parsed(curl_url());
-    char* checked = nullptr;
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
-        curl_url_get(parsed.get(), CURLUPART_URL, &checked, 0) != CURLUE_OK) {
+    const std::optional<CurlUrl> parsed = CurlUrl::parse(url);
+    std::optional<std::string> checked;
+    if (!parsed || !(checked = parsed->get(CURLUPART_URL))) {
         malformed("libcurl does not take the address");
     }
-    const CHandle<char, curl_free> owned(checked);
-    return checked;
+    return *checked;
 }
 
 std::string redirect_target(const std::string& base, std::string_view location) {
-    const auto space = [](char c) { return ascii::is_whitespace(c); };
-    while (!location.empty() && space(location.front())) {
-        location.remove_prefix(1);
-    }
-    while (!location.empty() && space(location.back())) {
-        location.remove_suffix(1);
-    }
+    location = ascii::trim(location);
     const bool scheme_relative = location.size() >= 2 &&
                                  (location[0] == '/' || location[0] == '\\') &&
                                  (location[1] == '/' || location[1] == '\\');
@@ -267,34 +255,27 @@ std::string redirect_target(const std::string& base, std::string_view location) 
     // against the base by libcurl (dot segments included).
     std::string relative;
     append_path_and_query(relative, location);
-    const CHandle<CURLU, curl_url_cleanup> resolved(curl_url());
-    char* joined = nullptr;
-    if (!resolved || curl_url_set(resolved.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
-        curl_url_set(resolved.get(), CURLUPART_URL, relative.c_str(), 0) != CURLUE_OK ||
-        curl_url_get(resolved.get(), CURLUPART_URL, &joined, 0) != CURLUE_OK) {
+    std::optional<CurlUrl> resolved = CurlUrl::parse(base);
+    std::optional<std::string> joined;
+    if (!resolved || !resolved->set(CURLUPART_URL, relative.c_str()) ||
+        !(joined = resolved->get(CURLUPART_URL))) {
         malformed("libcurl does not take the redirect's address");
     }
-    const CHandle<char, curl_free> owned(joined);
-    return normalize_address(joined);
+    return normalize_address(*joined);
 }
 
 std::string address_for_details(const std::string& url) {
-    const CHandle<CURLU, curl_url_cleanup> parsed(curl_url());
-    char* bare = nullptr;
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+    std::optional<CurlUrl> parsed = CurlUrl::parse(url);
+    if (!parsed) {
         return {};
     }
     for (const CURLUPart part : {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS,
                                  CURLUPART_QUERY, CURLUPART_FRAGMENT}) {
-        if (curl_url_set(parsed.get(), part, nullptr, 0) != CURLUE_OK) {
+        if (!parsed->set(part, nullptr)) {
             return {};
         }
     }
-    if (curl_url_get(parsed.get(), CURLUPART_URL, &bare, 0) != CURLUE_OK) {
-        return {};
-    }
-    const CHandle<char, curl_free> owned(bare);
-    return bare;
+    return parsed->get(CURLUPART_URL).value_or(std::string());
 }
 
 }  // namespace marlowin

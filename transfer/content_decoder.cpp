@@ -14,8 +14,8 @@
 #include <string>
 #include <utility>
 
-#include "decoding/ascii.h"
-#include "decoding/c_handle.h"
+#include "base/ascii.h"
+#include "base/c_handle.h"
 
 namespace marlowin {
 

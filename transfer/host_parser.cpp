@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "decoding/ascii.h"
-#include "decoding/c_handle.h"
+#include "base/ascii.h"
+#include "base/c_handle.h"
 
 namespace marlowin {
 

@@ -1,7 +1,5 @@
 #include "transfer/proxy_route.h"
 
-#include <curl/curl.h>
-
 #if defined(_WIN32)
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -13,50 +11,49 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <string>
-#include <system_error>
 
-#include "decoding/ascii.h"
-#include "decoding/c_handle.h"
-#include "transfer/abandonable_call.h"
-#include "transfer/list_entries.h"
+#include "base/ascii.h"
+#include "transfer/curl_url.h"
+#include "transfer/error_catalogue.h"
+#include "transfer/no_proxy.h"
 
 namespace marlowin {
 
 namespace {
-
-bool ends_with_ignoring_case(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() &&
-           ascii::equal_ignoring_case(text.substr(text.size() - suffix.size()), suffix);
-}
-
-bool is_ipv4_loopback(std::string_view host) {
-    // Normalised hosts hold IPv4 addresses as four decimal parts.
-    return host.starts_with("127.") &&
-           host.find_first_not_of("0123456789.") == std::string_view::npos;
-}
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
 }
 
-// libproxy reads these too, and only libproxy knows them.
+// libproxy's own forms, which name a PAC script or detection rather than a proxy.
 bool is_libproxy_syntax(std::string_view value) {
     return value.starts_with("pac+") || value.starts_with("wpad:") || value.starts_with("direct:");
 }
 
-// The proxy libcurl itself would take from the environment for @p scheme: http_proxy (lower
-// case only, as CGI programs may be handed HTTP_PROXY by a client), https_proxy, all_proxy.
+bool is_ipv6_loopback(std::string_view host) {
+    const std::string address(host.substr(1, host.size() - 2));
+    std::array<unsigned char, 16> bytes{};
+    if (inet_pton(AF_INET6, address.c_str(), bytes.data()) != 1) {
+        return false;
+    }
+    const auto zeros = [&bytes](std::size_t from, std::size_t to) {
+        return std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                           bytes.begin() + static_cast<std::ptrdiff_t>(to),
+                           [](unsigned char b) { return b == 0; });
+    };
+    const bool loopback = zeros(0, 15) && bytes[15] == 1;
+    const bool mapped = zeros(0, 10) && bytes[10] == 0xFF && bytes[11] == 0xFF && bytes[12] == 127;
+    const bool compatible = zeros(0, 12) && bytes[12] == 127;  // ::127.0.0.1
+    return loopback || mapped || compatible;
+}
+
+// The proxy setting libcurl itself would take from the environment for @p scheme.
 std::string environment_proxy(std::string_view scheme) {
-    std::string proxy;
-    if (scheme == "http") {
-        proxy = environment("http_proxy");
-    } else {
-        proxy = environment("https_proxy");
-        if (proxy.empty()) {
-            proxy = environment("HTTPS_PROXY");
-        }
+    // http_proxy in lower case only, as CGI programs may be handed HTTP_PROXY by a client.
+    std::string proxy = scheme == "http" ? environment("http_proxy") : environment("https_proxy");
+    if (proxy.empty() && scheme == "https") {
+        proxy = environment("HTTPS_PROXY");
     }
     for (const char* name : {"all_proxy", "ALL_PROXY"}) {
         if (proxy.empty()) {
@@ -66,80 +63,83 @@ std::string environment_proxy(std::string_view scheme) {
     return proxy;
 }
 
-struct UrlParts {
-    std::string scheme;
-    std::string host;
-};
-
-std::optional<UrlParts> parts_of(const std::string& url) {
-    const CHandle<CURLU, curl_url_cleanup> parsed(curl_url());
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
-        return std::nullopt;
-    }
-    UrlParts parts;
-    for (auto [part, out] :
-         {std::pair{CURLUPART_SCHEME, &parts.scheme}, std::pair{CURLUPART_HOST, &parts.host}}) {
-        char* text = nullptr;
-        if (curl_url_get(parsed.get(), part, &text, 0) != CURLUE_OK) {
-            return std::nullopt;
-        }
-        const CHandle<char, curl_free> owned(text);
-        *out = text;
-    }
-    return parts;
+// Whether the environment names a proxy at all, for any scheme: then it decides, by
+// libcurl's rule, and the system is not asked.
+bool environment_names_proxies() {
+    constexpr std::array kNames{"http_proxy",  "HTTP_PROXY", "https_proxy",
+                                "HTTPS_PROXY", "all_proxy",  "ALL_PROXY"};
+    return std::any_of(kNames.begin(), kNames.end(), [](const char* name) {
+        const std::string value = environment(name);
+        return !value.empty() && !is_libproxy_syntax(value);
+    });
 }
 
 }  // namespace
 
+bool ProxyRoute::has_credentials() const {
+    const std::size_t scheme_end = proxy.find("://");
+    const std::string_view rest =
+        std::string_view(proxy).substr(scheme_end == std::string::npos ? 0 : scheme_end + 3);
+    return rest.substr(0, rest.find('/')).find('@') != std::string_view::npos;
+}
+
 bool is_loopback_host(std::string_view host) {
+    if (host.ends_with('.') && !host.starts_with('[')) {
+        host.remove_suffix(1);  // the root domain's dot: the same name
+    }
     if (ascii::equal_ignoring_case(host, "localhost") ||
-        ends_with_ignoring_case(host, ".localhost")) {
+        ascii::ends_with_ignoring_case(host, ".localhost") ||
+        ascii::equal_ignoring_case(host, "localhost.localdomain")) {
         return true;
     }
     if (host.starts_with('[') && host.ends_with(']')) {
-        // Any spelling of ::1, or an IPv4-mapped loopback address (::ffff:127.x.y.z).
-        const std::string address(host.substr(1, host.size() - 2));
-        std::array<unsigned char, 16> bytes{};
-        if (inet_pton(AF_INET6, address.c_str(), bytes.data()) != 1) {
-            return false;
-        }
-        const auto zeros = [&bytes](std::size_t from, std::size_t to) {
-            return std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-                               bytes.begin() + static_cast<std::ptrdiff_t>(to),
-                               [](unsigned char b) { return b == 0; });
-        };
-        const bool loopback = zeros(0, 15) && bytes[15] == 1;
-        const bool mapped_loopback =
-            zeros(0, 10) && bytes[10] == 0xFF && bytes[11] == 0xFF && bytes[12] == 127;
-        return loopback || mapped_loopback;
+        return is_ipv6_loopback(host);
     }
-    return is_ipv4_loopback(host);
+    // Normalised hosts hold IPv4 addresses as four decimal parts.
+    return host.starts_with("127.") &&
+           host.find_first_not_of("0123456789.") == std::string_view::npos;
 }
 
-bool no_proxy_covers(std::string_view list, std::string_view host) {
-    if (host.starts_with('[') && host.ends_with(']')) {
-        host = host.substr(1, host.size() - 2);
+ProxyRoute route_from_setting(std::string_view setting) {
+    std::string proxy(ascii::trim(setting));
+    const std::size_t scheme_end = proxy.find("://");
+    if (scheme_end == std::string::npos) {
+        proxy.insert(0, "http://");
+    } else {
+        std::string scheme = proxy.substr(0, scheme_end);
+        std::transform(scheme.begin(), scheme.end(), scheme.begin(), ascii::to_lower);
+        constexpr std::array<std::string_view, 6> kSpoken{"http",    "https",  "socks4",
+                                                          "socks4a", "socks5", "socks5h"};
+        if (std::find(kSpoken.begin(), kSpoken.end(), scheme) == kSpoken.end()) {
+            fail(Failure::ProxyKindUnsupported, "a proxy of the kind \"" + scheme + "\"");
+        }
+        proxy.replace(0, scheme_end, scheme);
     }
-    return any_entry(list, ", ", [host](std::string_view entry) {
-        if (entry == "*") {
-            return true;
-        }
-        while (entry.starts_with('.')) {
-            entry.remove_prefix(1);
-        }
-        if (entry.starts_with('[') && entry.ends_with(']')) {
-            entry = entry.substr(1, entry.size() - 2);
-        }
-        return !entry.empty() &&
-               (ascii::equal_ignoring_case(host, entry) ||
-                (host.size() > entry.size() && host[host.size() - entry.size() - 1] == '.' &&
-                 ends_with_ignoring_case(host, entry)));
-    });
+    const std::optional<CurlUrl> parsed = CurlUrl::parse(proxy, CURLU_NON_SUPPORT_SCHEME);
+    if (!parsed || !parsed->get(CURLUPART_HOST)) {
+        fail(Failure::ProxySettingMalformed, "a proxy setting libcurl does not take");
+    }
+    return ProxyRoute{proxy};
 }
 
-std::optional<ProxyRoute> first_usable_proxy(const std::vector<std::string>& list) {
-    // libproxy's "socks://" is any SOCKS version: SOCKS5, with names resolved by the proxy,
-    // as a browser asks.
+std::optional<ProxyRoute> environment_route(std::string_view scheme, std::string_view host) {
+    if (!environment_names_proxies()) {
+        return std::nullopt;
+    }
+    const std::string named = environment_proxy(scheme);
+    if (named.empty() || is_libproxy_syntax(named)) {
+        return ProxyRoute{};
+    }
+    std::string exempt = environment("no_proxy");
+    if (exempt.empty()) {
+        exempt = environment("NO_PROXY");
+    }
+    return no_proxy_covers(exempt, host) ? ProxyRoute{} : route_from_setting(named);
+}
+
+ProxyRoutes routes_from_answer(const std::vector<std::string>& answer) {
+    // "socks://" is any SOCKS version: SOCKS5, with names resolved by the proxy, as a browser
+    // asks.
     constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kSchemes{{
         {"http://", "http://"},
         {"https://", "https://"},
@@ -149,45 +149,63 @@ std::optional<ProxyRoute> first_usable_proxy(const std::vector<std::string>& lis
         {"socks5://", "socks5h://"},
         {"socks5h://", "socks5h://"},
     }};
-    for (const std::string& entry : list) {
+    ProxyRoutes routes;
+    for (const std::string& entry : answer) {
         if (entry.starts_with("direct://")) {
-            return ProxyRoute{};
+            routes.emplace_back();
+            continue;
         }
         for (const auto& [scheme, curl_scheme] : kSchemes) {
             if (entry.size() > scheme.size() && entry.starts_with(scheme)) {
-                return ProxyRoute{std::string(curl_scheme) + entry.substr(scheme.size())};
+                routes.push_back(
+                    ProxyRoute{std::string(curl_scheme) + entry.substr(scheme.size())});
+                break;
             }
         }
     }
-    return std::nullopt;
+    if (routes.empty()) {
+        routes.emplace_back();
+    }
+    return routes;
 }
 
-ProxyRoute choose_proxy_route(const std::string& url, std::chrono::milliseconds limit,
-                              const std::stop_token& stop) {
-    const std::optional<UrlParts> parts = parts_of(url);
-    if (!parts || is_loopback_host(parts->host)) {
+std::string resolver_question(const std::string& url) {
+    std::optional<CurlUrl> parsed = CurlUrl::parse(url);
+    if (!parsed || !parsed->set(CURLUPART_USER, nullptr) ||
+        !parsed->set(CURLUPART_PASSWORD, nullptr) || !parsed->set(CURLUPART_FRAGMENT, nullptr)) {
         return {};
     }
-    std::string named = environment_proxy(parts->scheme);
-    if (!named.empty() && !is_libproxy_syntax(named)) {
-        std::string exempt = environment("no_proxy");
-        if (exempt.empty()) {
-            exempt = environment("NO_PROXY");
-        }
-        return no_proxy_covers(exempt, parts->host) ? ProxyRoute{} : ProxyRoute{named};
-    }
-    std::optional<std::vector<std::string>> answer;
-    try {
-        answer = call_abandonably(
-            [url, parts = *parts] { return system_proxies_for(url, parts.scheme, parts.host); },
-            limit, stop);
-    } catch (const std::system_error&) {
-        return {};  // no thread to ask on: a direct connection, as with no answer
-    }
-    if (!answer) {
+    if (parsed->get(CURLUPART_SCHEME) == "https" &&
+        (!parsed->set(CURLUPART_PATH, "/") || !parsed->set(CURLUPART_QUERY, nullptr))) {
         return {};
     }
-    return first_usable_proxy(*answer).value_or(ProxyRoute{});
+    std::string question = parsed->get(CURLUPART_URL).value_or(std::string());
+    // A backslash is the one character of a normalised address that a script's string could
+    // take for an escape; it means the same percent-encoded.
+    for (std::size_t at = question.find('\\'); at != std::string::npos;
+         at = question.find('\\', at)) {
+        question.replace(at, 1, "%5C");
+    }
+    return question;
+}
+
+ProxyRoutes RouteChooser::routes_for(const std::string& url, const std::stop_token& stop) {
+    const std::optional<CurlUrl> parsed = CurlUrl::parse(url);
+    const std::optional<std::string> scheme = parsed ? parsed->get(CURLUPART_SCHEME) : std::nullopt;
+    const std::optional<std::string> host = parsed ? parsed->get(CURLUPART_HOST) : std::nullopt;
+    if (!scheme || !host || is_loopback_host(*host)) {
+        return {ProxyRoute{}};
+    }
+    if (std::optional<ProxyRoute> named = environment_route(*scheme, *host)) {
+        return {std::move(*named)};
+    }
+    const std::string question = resolver_question(url);
+    if (const auto known = answered_.find(question); known != answered_.end()) {
+        return known->second;
+    }
+    ProxyRoutes routes = system_routes(question, *host, stop);
+    answered_.emplace(question, routes);
+    return routes;
 }
 
 }  // namespace marlowin

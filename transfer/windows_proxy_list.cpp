@@ -1,7 +1,7 @@
 #include "transfer/windows_proxy_list.h"
 
-#include "decoding/ascii.h"
-#include "transfer/list_entries.h"
+#include "base/ascii.h"
+#include "base/list_entries.h"
 
 namespace marlowin {
 

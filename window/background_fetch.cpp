@@ -4,7 +4,6 @@
 #include <QLocale>
 #include <QProgressDialog>
 #include <QPromise>
-#include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -32,26 +31,26 @@ QString progress_text(int bytes) {
 // Qt would drop the last count if it came too soon after the one before; made the top of the
 // progress range, it always goes out.
 void fetch_in_worker(QPromise<BackgroundFetch::Document>& promise, PageFetcher& fetcher,
-                     const std::string& address) {
-    fetcher.set_progress_callback([&promise](std::uint64_t bytes, bool all_arrived) {
+                     const std::string& address, const std::stop_token& stop) {
+    const PageFetcher::Progress progress = [&promise](std::uint64_t bytes, bool all_arrived) {
         const int received = static_cast<int>(std::min<std::uint64_t>(bytes, INT_MAX));
         if (all_arrived) {
             promise.setProgressRange(0, received);
         }
         promise.setProgressValue(received);
-    });
+    };
     try {
-        promise.addResult(std::make_shared<std::string>(fetcher.open_url(address)));
+        promise.addResult(std::make_shared<std::string>(fetcher.fetch(address, stop, progress)));
     } catch (...) {
         promise.setException(std::current_exception());
     }
-    fetcher.set_progress_callback({});
 }
 
 }  // namespace
 
 BackgroundFetch::BackgroundFetch(QWidget& window, std::vector<QWidget*> elements)
     : window_(window), elements_(std::move(elements)) {
+    worker_.setMaxThreadCount(1);
     QObject::connect(&watcher_, &QFutureWatcherBase::progressValueChanged, &watcher_,
                      [this](int bytes) {
                          if (progress_) {
@@ -64,11 +63,7 @@ BackgroundFetch::BackgroundFetch(QWidget& window, std::vector<QWidget*> elements
 BackgroundFetch::~BackgroundFetch() {
     if (fetcher_ != nullptr) {
         cancel();
-        try {
-            watcher_.waitForFinished();
-        } catch (...) {
-            // Qt rethrows what ended the fetch; nobody is left to hear of it.
-        }
+        worker_.waitForDone();
         QApplication::restoreOverrideCursor();
     }
 }
@@ -76,8 +71,8 @@ BackgroundFetch::~BackgroundFetch() {
 void BackgroundFetch::start(PageFetcher& fetcher, std::string address, Finished finished) {
     fetcher_ = &fetcher;
     finished_ = std::move(finished);
+    stop_ = std::stop_source();
     cancelled_ = false;
-    fetcher.reset_cancel();
     set_busy(true);
 
     progress_ = std::make_unique<QProgressDialog>(&window_);
@@ -95,8 +90,9 @@ void BackgroundFetch::start(PageFetcher& fetcher, std::string address, Finished 
                      [this] { cancel(); });
 
     watcher_.setFuture(
-        QtConcurrent::run([&fetcher, address = std::move(address)](QPromise<Document>& promise) {
-            fetch_in_worker(promise, fetcher, address);
+        QtConcurrent::run(&worker_, [&fetcher, address = std::move(address),
+                                     stop = stop_.get_token()](QPromise<Document>& promise) {
+            fetch_in_worker(promise, fetcher, address, stop);
         }));
 }
 
@@ -105,19 +101,15 @@ void BackgroundFetch::cancel() {
         return;
     }
     cancelled_ = true;
-    fetcher_->cancel();
+    watcher_.cancel();
+    stop_.request_stop();
     // The window stays busy until the worker has stopped, which takes moments.
     progress_->cancel();
 }
 
 bool BackgroundFetch::stop_within(std::chrono::milliseconds grace) {
     cancel();
-    const auto deadline = std::chrono::steady_clock::now() + grace;
-    while (fetcher_ != nullptr && !watcher_.isFinished() &&
-           std::chrono::steady_clock::now() < deadline) {
-        QThread::msleep(5);
-    }
-    return fetcher_ == nullptr || watcher_.isFinished();
+    return worker_.waitForDone(static_cast<int>(grace.count()));
 }
 
 void BackgroundFetch::set_busy(bool busy) {

@@ -3,10 +3,12 @@
 #include <QFuture>
 #include <QFutureWatcher>
 #include <QPointer>
+#include <QThreadPool>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -21,8 +23,9 @@ class PageFetcher;
  * Runs the transfer component's fetch on a worker thread while the event loop goes on, so
  * the window keeps painting and its close box keeps working. Meanwhile the window's elements
  * are disabled under a busy cursor, and after half a second a progress dialog shows the
- * bytes received and 取消. 取消, Escape or closing the dialog cancel the fetch: its outcome
- * is then dropped, however far the worker had got.
+ * bytes received and 取消. 取消, Escape or closing the dialog cancel the fetch, as Qt's
+ * progress dialog cancels a QtConcurrent job: the future is cancelled, so its outcome is
+ * dropped however far the worker had got, and the fetch's own stop token is requested.
  */
 class BackgroundFetch {
 public:
@@ -33,7 +36,7 @@ public:
 
     /// @param elements the window's elements, which take no input while a fetch runs
     BackgroundFetch(QWidget& window, std::vector<QWidget*> elements);
-    /// Cancels a running fetch and waits for its worker.
+    /// Cancels a running fetch and waits for its worker, which uses the fetcher.
     ~BackgroundFetch();
     BackgroundFetch(const BackgroundFetch&) = delete;
     BackgroundFetch& operator=(const BackgroundFetch&) = delete;
@@ -56,10 +59,14 @@ private:
     QWidget& window_;
     std::vector<QWidget*> elements_;
     QPointer<QWidget> focus_;  // where the focus was when the fetch began
+    QThreadPool worker_;       // of its own, so that the program can wait for it within a grace
     QFutureWatcher<Document> watcher_;
     std::unique_ptr<QProgressDialog> progress_;
+    std::stop_source stop_;           // of the fetch under way
     PageFetcher* fetcher_ = nullptr;  // while a fetch runs
     Finished finished_;
+    // Not the future's own canceled state, which Qt also sets for a fetch that ended in an
+    // exception.
     bool cancelled_ = false;
 };
 

@@ -49,7 +49,13 @@ QPlainTextEdit* make_multi_line_box(QWidget* parent) {
 }  // namespace
 
 Form1::Form1(TransferOptions options, QWidget* parent)
-    : QWidget(parent), inet1_(std::make_unique<TransferModuleLoader>(std::move(options))) {
+    : Form1(std::make_unique<TransferModuleLoader>(std::move(options)), parent) {}
+
+Form1::Form1(std::function<std::unique_ptr<PageFetcher>()> factory, QWidget* parent)
+    : Form1(std::make_unique<TransferModuleLoader>(std::move(factory)), parent) {}
+
+Form1::Form1(std::unique_ptr<TransferModuleLoader> inet1, QWidget* parent)
+    : QWidget(parent), inet1_(std::move(inet1)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(to_qstring(kForm1Caption));
     setFixedSize(twips_to_pixels(kFormWidthTwips), twips_to_pixels(kFormHeightTwips));

@@ -31,6 +31,9 @@ class Form1 : public QWidget {
 public:
     /// @param options settings of the window's transfer component (tests shorten time-outs).
     explicit Form1(TransferOptions options = {}, QWidget* parent = nullptr);
+    /// A window whose transfer component is made by @p factory instead of loaded: a test's.
+    explicit Form1(std::function<std::unique_ptr<PageFetcher>()> factory,
+                   QWidget* parent = nullptr);
     ~Form1() override;
 
     /// Cancels a fetch still running and waits at most @p grace for it to stop; whether it
@@ -43,6 +46,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    Form1(std::unique_ptr<TransferModuleLoader> inet1, QWidget* parent);
     void build_elements();
     void bind_buttons();
     /// Runs an action to its end; failures become message boxes and the program goes on.

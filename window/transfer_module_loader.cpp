@@ -24,8 +24,10 @@ QStringList module_candidates() {
 TransferModuleLoader::TransferModuleLoader(TransferOptions options)
     : options_(std::move(options)) {}
 
+TransferModuleLoader::TransferModuleLoader(Factory factory) : factory_(std::move(factory)) {}
+
 void TransferModuleLoader::start() {
-    if (!loading_.valid() && !library_.isLoaded() && failure_.empty()) {
+    if (!factory_ && !loading_.valid() && !library_.isLoaded() && failure_.empty()) {
         loading_ = std::async(std::launch::async, [this] { load(); });
     }
 }
@@ -60,6 +62,9 @@ void TransferModuleLoader::load() {
 // On the thread that asks, the window's: the fetcher's making sets libcurl up, which wants the
 // main thread. Its errors are TransferErrors of the one type both sides share.
 PageFetcher& TransferModuleLoader::fetcher() {
+    if (factory_ && !fetcher_) {
+        fetcher_ = factory_();
+    }
     start();
     if (loading_.valid()) {
         loading_.get();
@@ -68,7 +73,7 @@ PageFetcher& TransferModuleLoader::fetcher() {
         create_(options_, fetcher_);
     }
     if (!fetcher_) {
-        throw TransferError(kComponentMissing, "无法加载网络组件，程序安装可能不完整", failure_);
+        throw TransferError(kComponentMissing, std::string(kComponentMissingText), failure_);
     }
     return *fetcher_;
 }

@@ -2,6 +2,7 @@
 
 #include <QLibrary>
 
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
@@ -19,7 +20,12 @@ namespace marlowin {
  */
 class TransferModuleLoader {
 public:
+    /// Makes a fetcher of a program's own instead of loading the module: how a test puts a
+    /// fetcher of its own making behind the window.
+    using Factory = std::function<std::unique_ptr<PageFetcher>()>;
+
     explicit TransferModuleLoader(TransferOptions options);
+    explicit TransferModuleLoader(Factory factory);
     ~TransferModuleLoader();
     TransferModuleLoader(const TransferModuleLoader&) = delete;
     TransferModuleLoader& operator=(const TransferModuleLoader&) = delete;
@@ -36,6 +42,7 @@ private:
     void load();
 
     TransferOptions options_;
+    Factory factory_;
     QLibrary library_;
     CreatePageFetcher* create_ = nullptr;
     std::unique_ptr<PageFetcher> fetcher_;

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "workflow/transfer.h"
 
@@ -22,15 +23,6 @@ struct TransferOptions {
     std::size_t max_document_bytes = std::size_t{64} << 20;
     /// Redirects followed before giving up.
     long max_redirects = 20;
-    /// A PEM file of trusted certificates instead of the system's store. Verification itself
-    /// cannot be switched off.
-    std::string ca_file;
-    /// Host names answered without asking DNS, as "name:port:address" (curl's --resolve): a
-    /// named host can then be served on 127.0.0.1.
-    std::vector<std::string> fixed_addresses;
-    /// Called on the fetching thread once a page is decoded, just before open_url() returns
-    /// it: lets a test hold a fetch that has received and decoded everything.
-    std::function<void()> before_delivery;
 };
 
 /**
@@ -40,22 +32,26 @@ struct TransferOptions {
  */
 class PageFetcher : public Transfer {
 public:
-    using ProgressCallback = std::function<void(std::uint64_t bytes_received, bool all_arrived)>;
-
     /// Called on the fetching thread with the count of bytes received so far (headers and
     /// body, as they came off the wire), and once more, with @p all_arrived set, when the
     /// transfer has ended and only its decoding is left.
-    virtual void set_progress_callback(ProgressCallback callback) = 0;
+    using Progress = std::function<void(std::uint64_t bytes_received, bool all_arrived)>;
 
-    /// Stops the transfer under way, or the next one if none is. Thread-safe. A cancel stays
-    /// in force until reset_cancel().
-    virtual void cancel() = 0;
-    virtual void reset_cancel() = 0;
+    /// Fetches @p address as open_url() does, reporting the bytes received to @p progress. Once
+    /// @p stop is requested, from any thread, the fetch ends at once in whatever phase it is,
+    /// with TransferCancelled.
+    [[nodiscard]] virtual std::string fetch(const std::string& address, std::stop_token stop,
+                                            const Progress& progress) = 0;
+
+    [[nodiscard]] std::string open_url(const std::string& address) override {
+        return fetch(address, {}, {});
+    }
 };
 
-/// The number of the error that the transfer component cannot be loaded: libcurl's
-/// CURLE_FAILED_INIT, as if the network part could not start.
-inline constexpr int kComponentMissing = 2;
+/// The number and description of the error that the transfer component cannot be loaded, a
+/// number of the window's own beside the transfer's.
+inline constexpr int kComponentMissing = 1000;
+inline constexpr std::string_view kComponentMissingText = "无法加载网络组件，程序安装可能不完整";
 
 /// The entry point of the transfer module: makes a fetcher with the given settings. Throws
 /// TransferError when it cannot.

@@ -59,7 +59,8 @@ TEST(NormalizeAddress, RefusesWhatCannotBeFetchedOverHttp) {
          {"file:///etc/passwd", "ftp://example.com/", "gopher://example.com/",
           "dict://example.com/", "javascript:alert(1)", "mailto:someone@example.com"}},
         // longer than libcurl can put into a request
-        {CURLE_OUT_OF_MEMORY, {"http://example.com/" + std::string(1'000'000, 'a')}},
+        {static_cast<int>(Failure::AddressTooLong),
+         {"http://example.com/" + std::string(1'000'000, 'a')}},
     };
     for (const auto& group : groups) {
         for (const std::string& typed : group.typed) {

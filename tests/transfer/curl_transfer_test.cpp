@@ -21,9 +21,10 @@
 #include "decoding/utf8_validator.h"
 #include "tests/shared/local_http_server.h"
 #include "tests/shared/process_usage.h"
+#include "tests/shared/test_requests.h"
 #include "tests/shared/test_setup.h"
 #include "tests/transfer/transfer_test_helpers.h"
-#include "transfer/error_descriptions.h"
+#include "transfer/error_catalogue.h"
 
 #if MARLOWIN_HAVE_HTTPLIB
 #include <httplib.h>
@@ -43,6 +44,10 @@ using testing::HttpRequest;
 using testing::LocalHttpServer;
 using testing::quick_options;
 using Source = EncodingSource;
+
+constexpr int number(Failure failure) {
+    return static_cast<int>(failure);
+}
 
 // Pages served as a real server sends them, one route per way of declaring, mis-declaring or
 // not declaring the encoding. Each body is ASCII markup followed by encoded text, and reads as
@@ -153,7 +158,7 @@ TEST(CurlTransfer, DecodesEveryWayAPageDeclaresItsEncoding) {
     });
     CurlTransfer transfer(quick_options());
     for (std::size_t i = 0; i < std::size(pages); ++i) {
-        const DecodedPage page = transfer.open_page(server.url("/") + std::to_string(i));
+        const DecodedPage page = transfer.fetch_page(server.url("/") + std::to_string(i));
         const std::string expected = pages[i].markup + pages[i].text;
         EXPECT_EQ(page.text, expected) << "page " << i;
         EXPECT_EQ(page.encoding->name, pages[i].encoding) << "page " << i;
@@ -248,36 +253,39 @@ TEST(CurlTransfer, CancelStopsATransferAtOnceEvenAfterItsLastByte) {
         std::promise<void> arriving;
         bool signalled = false;
         std::vector<std::uint64_t> received;
-        transfer.set_progress_callback([&](std::uint64_t bytes, bool /*all_arrived*/) {
+        const auto progress = [&](std::uint64_t bytes, bool /*all_arrived*/) {
             received.push_back(bytes);
             // The stalled body after its first 5000 bytes; the trickle once it has grown a while.
             const bool ready = path[1] == '\0' ? bytes >= 5000 : received.size() >= 5;
             if (ready && !std::exchange(signalled, true)) {
                 arriving.set_value();
             }
+        };
+        std::stop_source stop;
+        auto fetching = std::async(std::launch::async, [&] {
+            return transfer.fetch(stalled.url(path), stop.get_token(), progress);
         });
-        transfer.reset_cancel();
-        auto fetching =
-            std::async(std::launch::async, [&] { return transfer.open_url(stalled.url(path)); });
         ASSERT_EQ(arriving.get_future().wait_for(10s), std::future_status::ready) << path;
-        transfer.cancel();
+        stop.request_stop();
         ASSERT_EQ(fetching.wait_for(5s), std::future_status::ready) << path;
         EXPECT_THROW(fetching.get(), TransferCancelled) << path;
         EXPECT_TRUE(std::is_sorted(received.begin(), received.end())) << path;
     }
-    EXPECT_THROW(static_cast<void>(transfer.open_url(stalled.url())), TransferCancelled)
-        << "cancelled until reset";
 
     // Every byte has arrived when the cancel comes.
     const std::string page(std::size_t{8} << 20, 'a');
     LocalHttpServer plain([&](const HttpRequest&, Connection& c) { c.respond(200, page, ""); });
-    transfer.set_progress_callback([&](std::uint64_t bytes, bool /*all_arrived*/) {
+    std::stop_source stop;
+    const auto cancel_at_the_end = [&](std::uint64_t bytes, bool /*all_arrived*/) {
         if (bytes >= page.size()) {
-            transfer.cancel();
+            stop.request_stop();
         }
-    });
-    transfer.reset_cancel();
-    EXPECT_THROW(static_cast<void>(transfer.open_url(plain.url())), TransferCancelled);
+    };
+    EXPECT_THROW(
+        static_cast<void>(transfer.fetch(plain.url(), stop.get_token(), cancel_at_the_end)),
+        TransferCancelled);
+    EXPECT_EQ(transfer.open_url(plain.url()).size(), page.size())
+        << "the next fetch is not cancelled";
 }
 
 // The silence clock counts raw bytes off the wire: a status line trickled a byte at a time,
@@ -374,20 +382,21 @@ TEST(CurlTransferFaults, MisbehavingServersEndInErrorsThatNameTheCause) {
         // Wine's sockets close gracefully even when told to reset.
         {"/reset", testing::running_under_wine() ? CURLE_PARTIAL_FILE : CURLE_RECV_ERROR, cut_off},
         {"/short", CURLE_PARTIAL_FILE, cut_off},
-        {"/two-lengths", CURLE_WEIRD_SERVER_REPLY, "服务器声明的内容长度前后矛盾，已拒绝接收"},
-        {"/too-large", CURLE_FILESIZE_EXCEEDED, "文档太大（超过 64 MiB），已拒绝接收"},
+        {"/two-lengths", number(Failure::ConflictingLengths),
+         "服务器声明的内容长度前后矛盾，已拒绝接收"},
+        {"/too-large", number(Failure::TooLarge), "文档太大（超过 64 MiB），已拒绝接收"},
         {"/nothing", CURLE_GOT_NOTHING, cut_off},
-        {"/silent", CURLE_OPERATION_TIMEDOUT, timed_out},
-        {"/stalled", CURLE_OPERATION_TIMEDOUT, timed_out},
-        {"/endless-headers", CURLE_RECV_ERROR, headers_too_long},
-        {"/long-header-line", CURLE_RECV_ERROR, headers_too_long},
-        {"/endless-status-line", CURLE_RECV_ERROR, headers_too_long},
-        {"/http09", CURLE_UNSUPPORTED_PROTOCOL, not_http},
-        {"/garbage-status", CURLE_UNSUPPORTED_PROTOCOL, not_http},
-        {"/to-garbage", CURLE_UNSUPPORTED_PROTOCOL, not_http},
-        {"/continue-with-body", CURLE_UNSUPPORTED_PROTOCOL, not_http},
-        {"/199", CURLE_UNSUPPORTED_PROTOCOL, not_http},
-        {"/101", CURLE_WEIRD_SERVER_REPLY, "服务器改用了其他协议，回应的不是网页"},
+        {"/silent", number(Failure::Silence), timed_out},
+        {"/stalled", number(Failure::Silence), timed_out},
+        {"/endless-headers", number(Failure::HeadersTooLong), headers_too_long},
+        {"/long-header-line", number(Failure::HeadersTooLong), headers_too_long},
+        {"/endless-status-line", number(Failure::HeadersTooLong), headers_too_long},
+        {"/http09", CURLE_WEIRD_SERVER_REPLY, not_http},
+        {"/garbage-status", CURLE_WEIRD_SERVER_REPLY, not_http},
+        {"/to-garbage", CURLE_WEIRD_SERVER_REPLY, not_http},
+        {"/continue-with-body", CURLE_WEIRD_SERVER_REPLY, not_http},
+        {"/199", CURLE_WEIRD_SERVER_REPLY, not_http},
+        {"/101", number(Failure::SwitchedProtocols), "服务器改用了其他协议，回应的不是网页"},
         {"/cut-after-status", CURLE_PARTIAL_FILE, cut_off},
         {"/cut-in-a-line", CURLE_PARTIAL_FILE, cut_off},
         {"/cut-before-blank-line", CURLE_PARTIAL_FILE, cut_off},
@@ -521,9 +530,9 @@ TEST(CurlTransferFaults, AProxyRefusingTheTunnelIsNamed) {
     });
     testing::set_environment("https_proxy", proxy.url().c_str());
     CurlTransfer transfer(quick_options());
-    expect_transfer_error([&] { return transfer.open_url("https://sign-in.example/"); }, 407,
+    expect_transfer_error([&] { return transfer.open_url("https://sign-in.example/"); }, 1407,
                           "代理服务器要求登录（407）");
-    expect_transfer_error([&] { return transfer.open_url("https://elsewhere.example/"); }, 404,
+    expect_transfer_error([&] { return transfer.open_url("https://elsewhere.example/"); }, 1404,
                           "代理服务器拒绝了连接（状态 404）");
     testing::set_environment("https_proxy", nullptr);
 }
@@ -537,7 +546,7 @@ TEST(CurlTransferFaults, ReportsAreChineseAndKeepCredentialsToThemselves) {
             return static_cast<unsigned char>(c) >= 0xE4 && static_cast<unsigned char>(c) <= 0xE9;
         });
         std::string rest = text;
-        for (const char* name : {"HTTP", "TLS", "MiB", "http://", "https://"}) {
+        for (const char* name : {"http://", "https://", "HTTPS", "HTTP", "TLS", "SOCKS", "MiB"}) {
             for (std::size_t at; (at = rest.find(name)) != std::string::npos;) {
                 rest.erase(at, std::string_view(name).size());
             }
@@ -546,12 +555,28 @@ TEST(CurlTransferFaults, ReportsAreChineseAndKeepCredentialsToThemselves) {
                    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
                });
     };
+    // Every number a report can carry has one Chinese text; the texts of Marlowin's own
+    // numbers and of the statuses are each theirs alone.
+    std::map<std::string, int> owners;
+    std::vector<int> numbers;
     for (int code = 1; code < CURL_LAST; ++code) {
-        EXPECT_TRUE(chinese(describe_curl_error(static_cast<CURLcode>(code)))) << code;
+        numbers.push_back(code);
     }
-    for (long status = 400; status < 600; ++status) {
-        EXPECT_TRUE(chinese(describe_http_status(status))) << status;
+    for (int status = 400; status < 600; ++status) {
+        numbers.insert(numbers.end(), {status, kProxyRefusalBase + status});
     }
+    for (const Failure failure : kFailures) {
+        numbers.push_back(number(failure));
+    }
+    for (const int n : numbers) {
+        const std::string text = describe_number(n, std::size_t{64} << 20);
+        EXPECT_TRUE(chinese(text)) << n << " " << text;
+        if (n >= CURL_LAST) {
+            const auto [owner, fresh] = owners.emplace(text, n);
+            EXPECT_TRUE(fresh) << n << " shares \"" << text << "\" with " << owner->second;
+        }
+    }
+    EXPECT_EQ(describe_number(kComponentMissing, 0), "") << "the window's own number is taken";
 
     LocalHttpServer server([](const HttpRequest& request, Connection& connection) {
         if (request.target == "/moved") {
@@ -599,13 +624,13 @@ TEST(CurlTransferFaults, TheCapCountsTheDocumentAfterDecompression) {
     CurlTransfer capped(options);
     EXPECT_EQ(capped.open_url(server.url("/exact")).size(), 100000u);
     expect_transfer_error([&] { return capped.open_url(server.url("/over")); },
-                          CURLE_FILESIZE_EXCEEDED);
+                          number(Failure::TooLarge), {}, "/over", 100000);
 
     CurlTransfer transfer(quick_options());  // the program's 64 MiB cap
     [[maybe_unused]] const auto before = testing::ProcessUsage::now();
     [[maybe_unused]] const bool peak_measurable = testing::ProcessUsage::reset_peak();
     expect_transfer_error([&] { return transfer.open_url(server.url("/bomb")); },
-                          CURLE_FILESIZE_EXCEEDED, "文档太大（超过 64 MiB），已拒绝接收");
+                          number(Failure::TooLarge), "文档太大（超过 64 MiB），已拒绝接收");
 // AddressSanitizer's quarantine holds freed memory back on purpose, and ThreadSanitizer's
 // shadow memory grows with what the program touches: neither peak is the program's.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
@@ -640,15 +665,15 @@ TEST(CurlTransferTls, CertificatesAreAlwaysVerified) {
         "https://127.0.0.1:" + std::to_string(server.bind_to_any_port("127.0.0.1"));
     std::thread serving([&] { server.listen_after_bind(); });
 
-    TransferOptions trusting;
-    trusting.ca_file = cert;
-    EXPECT_EQ(CurlTransfer(trusting).open_url(url), "<title>安全</title>");
+    EXPECT_EQ(CurlTransfer({}, testing::test_requests({}, cert)).open_url(url),
+              "<title>安全</title>");
     testing::expect_transfer_error([&] { return CurlTransfer().open_url(url); },
                                    CURLE_PEER_FAILED_VERIFICATION, "服务器的安全证书无法验证");
     // The same server as an https:// proxy: the certificate refused is the proxy's.
     testing::set_environment("http_proxy", url.c_str());
     testing::expect_transfer_error([&] { return CurlTransfer().open_url("http://page.test/"); },
-                                   CURLE_PEER_FAILED_VERIFICATION, "代理服务器的安全证书无法验证");
+                                   number(Failure::ProxyCertificate),
+                                   "代理服务器的安全证书无法验证");
     testing::set_environment("http_proxy", nullptr);
     server.stop();
     serving.join();

@@ -6,21 +6,23 @@
 #include <string>
 #include <string_view>
 
+#include "transfer/error_catalogue.h"
 #include "workflow/transfer_error.h"
 
 namespace marlowin::testing {
 
 /// Expects @p call to end in a TransferError with @p number and, unless it is left empty,
-/// @p description; @p what names the case in a failure message.
+/// @p description; @p what names the case in a failure message. Whatever the number, the
+/// description must be that number's one text (@p cap: the largest document accepted).
 template <typename Call>
 void expect_transfer_error(const Call& call, int number, std::string_view description = {},
-                           std::string_view what = {}) {
+                           std::string_view what = {}, std::size_t cap = std::size_t{64} << 20) {
     try {
         static_cast<void>(call());
         ADD_FAILURE() << what << ": no error";
     } catch (const TransferError& error) {
         EXPECT_EQ(error.number(), number) << what;
-        EXPECT_FALSE(error.description().empty()) << what;
+        EXPECT_EQ(error.description(), describe_number(error.number(), cap)) << what;
         if (!description.empty()) {
             EXPECT_EQ(error.description(), description) << what;
         }

@@ -13,6 +13,7 @@
 
 #include "tests/shared/process_usage.h"
 #include "tests/window/window_fixture.h"
+#include "transfer/curl_transfer.h"
 
 namespace marlowin {
 namespace {
@@ -42,6 +43,31 @@ protected:
     }
 };
 
+// The program's fetcher, but one that, once asked to, holds a page it has received and decoded
+// until released, deaf to cancel.
+class HoldingFetcher final : public PageFetcher {
+public:
+    HoldingFetcher(std::atomic<bool>& hold, std::atomic<bool>& held,
+                   std::shared_future<void> released)
+        : hold_(hold), held_(held), released_(std::move(released)) {}
+    void set_protocol(Protocol protocol) override { inner_.set_protocol(protocol); }
+    std::string fetch(const std::string& address, std::stop_token stop,
+                      const Progress& progress) override {
+        std::string page = inner_.fetch(address, std::move(stop), progress);
+        if (hold_) {
+            held_ = true;
+            released_.wait_for(30s);
+        }
+        return page;
+    }
+
+private:
+    CurlTransfer inner_{testing::quick_options()};
+    std::atomic<bool>& hold_;
+    std::atomic<bool>& held_;
+    std::shared_future<void> released_;
+};
+
 // An earlier page retrieved and extracted; a page whose body trickles in, a hundred bytes
 // every 50 ms, for far longer than any test; and fetches that can be held once decoded.
 class TrickleFetch : public WindowTest {
@@ -56,15 +82,9 @@ protected:
     std::promise<void> release;
 
     void SetUp() override {
-        TransferOptions options = testing::quick_options();
-        // Holds a fetch that has received and decoded everything, deaf to cancel.
-        options.before_delivery = [this, released = release.get_future().share()] {
-            if (hold) {
-                held = true;
-                released.wait_for(30s);
-            }
-        };
-        show_form(options);
+        show_form([this, released = release.get_future().share()] {
+            return std::make_unique<HoldingFetcher>(hold, held, released);
+        });
         serve("/page", "<title>earlier</title>");
         retrieve(server.url("/page"));
         click("Command2");

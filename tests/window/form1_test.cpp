@@ -9,7 +9,9 @@
 #include <string>
 
 #include "tests/shared/system_proxy_settings.h"
+#include "tests/shared/test_requests.h"
 #include "tests/window/window_fixture.h"
+#include "transfer/curl_transfer.h"
 
 namespace marlowin {
 namespace {
@@ -186,9 +188,10 @@ TEST_F(WindowBehindAProxy, RetrievesAndExtractsThroughTheSystemsProxy) {
         const std::lock_guard lock(mutex);
         proxy_address = server.url("").substr(7);
     }
-    TransferOptions options = testing::quick_options();
-    options.fixed_addresses = {"page.test:80:127.0.0.1"};  // unproxied, a closed port, not DNS
-    show_form(options);
+    show_form([] {  // page.test unproxied meets a closed port, not DNS
+        return std::make_unique<CurlTransfer>(testing::quick_options(),
+                                              testing::test_requests({"page.test:80:127.0.0.1"}));
+    });
     serve("http://page.test/p", "<title>经代理</title>", "text/html; charset=utf-8");
     retrieve("http://page.test/p");
     click("Command2");

@@ -89,8 +89,17 @@ class WindowTest : public ::testing::Test {
 protected:
     WindowTest() { show_form(quick_options()); }
 
+    /// The window as the program makes it, its transfer component loaded from the module.
     void show_form(TransferOptions options) {
         form = std::make_unique<Form1>(std::move(options));
+        show();
+    }
+    /// The window with a transfer component of the test's own making.
+    void show_form(std::function<std::unique_ptr<PageFetcher>()> factory) {
+        form = std::make_unique<Form1>(std::move(factory));
+        show();
+    }
+    void show() {
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
