@@ -248,8 +248,18 @@ std::string redirect_target(const std::string& base, std::string_view location) 
     if (scheme_relative) {
         return normalize_address(base.substr(0, base.find(':') + 1) + std::string(location));
     }
-    if (!scheme_of(location).empty()) {
-        return normalize_address(location);
+    if (const std::string_view scheme = scheme_of(location); !scheme.empty()) {
+        // The base's own scheme without "//" names a place on the same host, as the URL
+        // Standard reads "http:/x" and "http:x" against an http:// address.
+        const std::string_view rest = location.substr(scheme.size() + 1);
+        const bool same_scheme =
+            ascii::equal_ignoring_case(scheme, std::string_view(base).substr(0, base.find(':')));
+        const bool slashes = rest.size() >= 2 && (rest[0] == '/' || rest[0] == '\\') &&
+                             (rest[1] == '/' || rest[1] == '\\');
+        if (!same_scheme || slashes) {
+            return normalize_address(location);
+        }
+        location = rest;
     }
     // A path, query or both, on the same host: encoded as a typed one would be, then resolved
     // against the base by libcurl (dot segments included).
@@ -262,6 +272,22 @@ std::string redirect_target(const std::string& base, std::string_view location) 
         malformed("libcurl does not take the redirect's address");
     }
     return normalize_address(*joined);
+}
+
+std::string next_address(const std::string& base, std::string_view location,
+                         const std::string& resolved) {
+    location = ascii::trim(location);
+    const bool odd_characters = std::any_of(location.begin(), location.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return c == '\\' || b < 0x20 || b >= 0x7F;
+    });
+    const std::string_view scheme = scheme_of(location);
+    const bool scheme_without_slashes =
+        !scheme.empty() && !location.substr(scheme.size() + 1).starts_with("//");
+    if (resolved.empty() || odd_characters || scheme_without_slashes) {
+        return redirect_target(base, location);
+    }
+    return normalize_address(resolved);
 }
 
 std::string address_for_details(const std::string& url) {

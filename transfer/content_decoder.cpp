@@ -143,6 +143,7 @@ public:
         if (ended_) {
             return bytes.empty() ? Result::Ok : Result::Broken;
         }
+        fed_ = fed_ || !bytes.empty();
         const auto* next_in = reinterpret_cast<const std::uint8_t*>(bytes.data());
         std::size_t available_in = bytes.size();
         for (;;) {
@@ -168,12 +169,16 @@ public:
             }
         }
     }
-    Result finish(const Sink& /*out*/) override { return ended_ ? Result::Ok : Result::Broken; }
+    // An empty body is an empty page, as with gzip.
+    Result finish(const Sink& /*out*/) override {
+        return ended_ || !fed_ ? Result::Ok : Result::Broken;
+    }
 
 private:
     CHandle<BrotliDecoderState, BrotliDecoderDestroyInstance> state_{
         BrotliDecoderCreateInstance(nullptr, nullptr, nullptr)};
     bool ended_ = false;
+    bool fed_ = false;
 };
 #endif
 
@@ -187,10 +192,20 @@ class ZstdStage final : public ContentDecoder::Stage {
     static constexpr std::size_t kZstdHeaderMax = 18;
 
 public:
+    ZstdStage() {
+        // The window browsers allow (8 MiB, as RFC 8878 asks of HTTP): a frame that declares a
+        // larger one would make the decoder hold that much.
+        if (stream_ && ZSTD_isError(ZSTD_DCtx_setParameter(stream_.get(), ZSTD_d_windowLogMax,
+                                                           kMaxWindowLog)) != 0U) {
+            stream_.reset();
+        }
+    }
+
     Result feed(std::string_view bytes, const Sink& out) override {
         if (!stream_) {
             return Result::Broken;
         }
+        fed_ = fed_ || !bytes.empty();
         ZSTD_inBuffer in{bytes.data(), bytes.size(), 0};
         while (in.pos < in.size) {
             const std::size_t from = in.pos;
@@ -223,11 +238,13 @@ public:
         return Result::Ok;
     }
     Result finish(const Sink& /*out*/) override {
-        return frame_ended_ ? Result::Ok : Result::Broken;
+        return frame_ended_ || !fed_ ? Result::Ok : Result::Broken;
     }
 
 private:
+    static constexpr int kMaxWindowLog = 23;
     CHandle<ZSTD_DStream, ZSTD_freeDStream> stream_{ZSTD_createDStream()};
+    bool fed_ = false;
     std::string head_;  // the current frame's first bytes, which hold its declared size
     unsigned long long produced_ = 0;
     bool frame_ended_ = false;

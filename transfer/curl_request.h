@@ -30,9 +30,11 @@ struct Retrieval {
     std::size_t received = 0;  ///< bytes of every request so far, for the progress counts
 };
 
-/// What one request ended with: the document, or where its redirect leads (as sent).
+/// What one request ended with: the document, or where its redirect leads (as sent, and as
+/// libcurl resolves it).
 struct RequestEnd {
     std::optional<std::string> location;
+    std::string resolved;
     FetchedDocument document;
 };
 

@@ -127,7 +127,10 @@ std::optional<ProxyRoute> environment_route(std::string_view scheme, std::string
         return std::nullopt;
     }
     const std::string named = environment_proxy(scheme);
-    if (named.empty() || is_libproxy_syntax(named)) {
+    if (is_libproxy_syntax(named)) {
+        return std::nullopt;  // a PAC script for this scheme: the system runs it
+    }
+    if (named.empty()) {
         return ProxyRoute{};
     }
     std::string exempt = environment("no_proxy");

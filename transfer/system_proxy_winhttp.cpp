@@ -5,9 +5,13 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <atomic>
 #include <memory>
+#include <system_error>
 
+#include "transfer/abandonable_call.h"
 #include "transfer/proxy_route.h"
+#include "transfer/slow_sources.h"
 #include "transfer/windows_proxy_list.h"
 
 namespace marlowin {
@@ -62,6 +66,9 @@ std::optional<std::vector<std::string>> automatic_proxies(const std::string& url
     if (!session) {
         return std::nullopt;
     }
+    // WinHTTP's own clock for the script's fetch, within the question's budget.
+    const int budget = static_cast<int>(kResolverBudget.count());
+    WinHttpSetTimeouts(session.get(), budget, budget, budget, budget);
     WINHTTP_AUTOPROXY_OPTIONS options{};
     if (detect) {
         options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
@@ -87,10 +94,10 @@ std::optional<std::vector<std::string>> automatic_proxies(const std::string& url
     return list;
 }
 
-}  // namespace
-
-std::vector<std::string> system_proxies_for(const std::string& url, const std::string& scheme,
-                                            const std::string& host) {
+// Windows' answer for @p url, in libproxy's form, best first; blocks while WinHTTP works.
+std::vector<std::string> windows_proxies_for(const std::string& url, const std::string& scheme,
+                                             const std::string& host,
+                                             const std::string& script_url) {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config{};
     if (WinHttpGetIEProxyConfigForCurrentUser(&config) == FALSE) {
         return {"direct://"};
@@ -98,7 +105,7 @@ std::vector<std::string> system_proxies_for(const std::string& url, const std::s
     const GlobalText script(config.lpszAutoConfigUrl);
     const GlobalText proxy(config.lpszProxy);
     const GlobalText bypass(config.lpszProxyBypass);
-    if (config.fAutoDetect != FALSE || script) {
+    if ((config.fAutoDetect != FALSE || script) && script_url != "-") {
         if (auto list = automatic_proxies(url, scheme, config.fAutoDetect != FALSE, script.get())) {
             return *list;
         }
@@ -109,6 +116,57 @@ std::vector<std::string> system_proxies_for(const std::string& url, const std::s
     std::vector<std::string> list = proxies_from_windows_list(narrow(proxy.get()), scheme);
     list.emplace_back("direct://");
     return list;
+}
+
+// Where the current user's settings say the answer comes from: their PAC script, detection,
+// or the manual settings alone.
+std::string source_of_answer() {
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config{};
+    if (WinHttpGetIEProxyConfigForCurrentUser(&config) == FALSE) {
+        return {};
+    }
+    const GlobalText script(config.lpszAutoConfigUrl);
+    const GlobalText proxy(config.lpszProxy);
+    const GlobalText bypass(config.lpszProxyBypass);
+    if (script) {
+        return narrow(script.get());
+    }
+    return config.fAutoDetect != FALSE ? "detection" : "";
+}
+
+}  // namespace
+
+ProxyRoutes system_routes(const std::string& question, const std::string& host,
+                          const std::stop_token& stop) {
+    static SlowSources slow;
+    // One question at a time: WinHTTP cannot be interrupted, and one left behind by a cancel
+    // ends within its budget; until then the next gets the manual settings alone.
+    static std::atomic<bool> asking{false};
+    const std::string source = source_of_answer();
+    const bool automatic = !source.empty() && !slow.recent(source) && !asking.exchange(true);
+    const std::string scheme = question.substr(0, question.find(':'));
+    if (!automatic) {
+        return routes_from_answer(windows_proxies_for(question, scheme, host, "-"));
+    }
+    std::optional<std::vector<std::string>> answer;
+    try {
+        answer = call_abandonably(
+            [question, scheme, host] {
+                struct Done {
+                    ~Done() { asking = false; }
+                } done;
+                return windows_proxies_for(question, scheme, host, {});
+            },
+            kResolverBudget, stop);
+    } catch (const std::system_error&) {
+        asking = false;
+        return {ProxyRoute{}};
+    }
+    if (!answer) {
+        slow.note(source);
+        return {ProxyRoute{}};
+    }
+    return routes_from_answer(*answer);
 }
 
 }  // namespace marlowin

@@ -10,10 +10,13 @@
 #include <cstdint>
 #include <vector>
 #else
+#include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <initializer_list>
+#include <utility>
 #endif
 
 #include "tests/shared/test_setup.h"
@@ -24,8 +27,8 @@ namespace marlowin::testing {
  * The person's proxy settings, set for one test as the system keeps them and undone after it:
  * on Windows the current user's Internet Options in the registry, the values and the binary
  * connection settings alike, as Windows' settings page writes them; elsewhere GNOME's
- * settings (org.gnome.system.proxy) in a GSettings key file of the test's own, in a GNOME
- * session as far as libproxy can tell.
+ * settings (org.gnome.system.proxy), written with gsettings into a GSettings key file of the
+ * test's own, in the environment a GNOME session has (XDG_CURRENT_DESKTOP, DESKTOP_SESSION).
  */
 class SystemProxySettings {
 public:
@@ -39,7 +42,8 @@ public:
 #if defined(_WIN32)
         write(false, "", "", script_url);
 #else
-        write("[system/proxy]\nmode='auto'\nautoconfig-url='" + script_url + "'\n");
+        gnome({{"org.gnome.system.proxy", "mode", "auto"},
+               {"org.gnome.system.proxy", "autoconfig-url", script_url}});
 #endif
     }
 
@@ -50,9 +54,10 @@ public:
         write(true, server, bypass, "");
 #else
         const std::size_t colon = server.rfind(':');
-        write("[system/proxy]\nmode='manual'\nignore-hosts=" + bypass +
-              "\n\n[system/proxy/http]\nhost='" + server.substr(0, colon) +
-              "'\nport=" + server.substr(colon + 1) + "\n");
+        gnome({{"org.gnome.system.proxy", "mode", "manual"},
+               {"org.gnome.system.proxy", "ignore-hosts", bypass},
+               {"org.gnome.system.proxy.http", "host", server.substr(0, colon)},
+               {"org.gnome.system.proxy.http", "port", server.substr(colon + 1)}});
 #endif
     }
 
@@ -72,7 +77,8 @@ public:
             RegCloseKey(key);
         }
 #else
-        for (const char* name : {"GSETTINGS_BACKEND", "XDG_CONFIG_HOME", "DESKTOP_SESSION"}) {
+        for (const char* name :
+             {"GSETTINGS_BACKEND", "XDG_CONFIG_HOME", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION"}) {
             set_environment(name, nullptr);
         }
         std::error_code ignored;
@@ -82,13 +88,31 @@ public:
 
 private:
 #if !defined(_WIN32)
-    // GLib's key-file backend reads $XDG_CONFIG_HOME/glib-2.0/settings/keyfile.
-    void write(const std::string& settings) {
-        std::filesystem::create_directories(folder_ / "glib-2.0" / "settings");
-        std::ofstream(folder_ / "glib-2.0" / "settings" / "keyfile") << settings;
+    struct Key {
+        const char* schema;
+        const char* key;
+        std::string value;  // a string, or a GVariant text such as "['*.example']" or "3128"
+    };
+
+    // As GNOME's settings panel stores them: through GSettings, here on GLib's key-file
+    // backend ($XDG_CONFIG_HOME/glib-2.0/settings/keyfile), in whatever form this GLib uses.
+    void gnome(std::initializer_list<Key> keys) {
+        std::filesystem::create_directories(folder_);
         set_environment("GSETTINGS_BACKEND", "keyfile");
         set_environment("XDG_CONFIG_HOME", folder_.c_str());
-        set_environment("DESKTOP_SESSION", "gnome");  // how libproxy knows a GNOME session
+        set_environment("XDG_CURRENT_DESKTOP", "GNOME");
+        set_environment("DESKTOP_SESSION", "gnome");
+        for (const Key& key : keys) {
+            const bool text = key.value.empty() ||
+                              (key.value.front() != '[' &&
+                               key.value.find_first_not_of("0123456789") != std::string::npos);
+            const std::string value = text ? "'" + key.value + "'" : key.value;
+            const std::string command =
+                std::string("gsettings set ") + key.schema + " " + key.key + " \"" + value + "\"";
+            if (std::system(command.c_str()) != 0) {
+                ADD_FAILURE() << "failed: " << command;
+            }
+        }
     }
 
     std::filesystem::path folder_ =
