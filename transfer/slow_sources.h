@@ -24,6 +24,17 @@ public:
         const std::scoped_lock lock(mutex_);
         failed_[source] = std::chrono::steady_clock::now();
     }
+    /// Every source that failed within kMemory, one per line.
+    [[nodiscard]] std::string recent_lines() {
+        const std::scoped_lock lock(mutex_);
+        std::string lines;
+        for (const auto& [source, when] : failed_) {
+            if (std::chrono::steady_clock::now() - when < kMemory) {
+                lines += source + '\n';
+            }
+        }
+        return lines;
+    }
     [[nodiscard]] bool recent(const std::string& source) {
         const std::scoped_lock lock(mutex_);
         const auto found = failed_.find(source);

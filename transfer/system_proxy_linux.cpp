@@ -74,8 +74,9 @@ ProxyRoutes system_routes(const std::string& question, const std::string& host,
     if (!settings_to_ask() || program.empty()) {
         return {ProxyRoute{}};
     }
-    std::optional<HelperProcess> helper =
-        HelperProcess::start(program, question + '\n' + host + '\n');
+    // The sources that failed lately go along, so that the helper does not even start on one.
+    std::optional<HelperProcess> helper = HelperProcess::start(
+        program, question + '\n' + host + '\n' + slow_sources().recent_lines());
     if (!helper) {
         return {ProxyRoute{}};
     }
@@ -95,9 +96,8 @@ ProxyRoutes system_routes(const std::string& question, const std::string& host,
         const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
         if (word == "source" || word == "asking") {
             source = word == "source" ? rest : kLibproxy;
-            if (slow_sources().recent(source)) {
-                return {ProxyRoute{}};
-            }
+        } else if (word == "slow") {
+            return {ProxyRoute{}};
         } else if (word == "answer") {
             return routes_from_pac_answer(rest, read == HelperProcess::Read::CutLine);
         } else if (word == "failed") {

@@ -10,6 +10,8 @@
 #include <tlhelp32.h>
 // clang-format on
 #else
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -72,6 +74,21 @@ struct ProcessUsage {
     static bool reset_peak() {
         std::ofstream("/proc/self/clear_refs") << "5";
         return true;
+    }
+    /// The processes this one has started and not reaped, zombies too.
+    static int children() {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            std::ifstream stat(entry.path() / "stat");
+            std::string text;
+            std::getline(stat, text);
+            // pid (name) state ppid ...: the name may hold spaces, the last ')' ends it.
+            const std::size_t close = text.rfind(')');
+            if (close != std::string::npos && std::stoi("0" + text.substr(close + 4)) == getpid()) {
+                ++count;
+            }
+        }
+        return count;
     }
 #endif
 };

@@ -1,9 +1,10 @@
 // marlowin-proxy-helper: answers one question of the transfer, "which proxies for this
 // address?", in a process of its own, so that a PAC script or a proxy library that loops,
 // grows or crashes can be stopped or lost without the window. The transfer writes the address
-// (as resolver_question() makes it) and its host on standard input, one per line, and reads
-// lines back:
+// (as resolver_question() makes it), its host and the sources that failed lately on standard
+// input, one per line, and reads lines back:
 //   source URL       the settings name the PAC script at URL (before it is fetched)
+//   slow             that script, or libproxy, failed lately: no answer, a direct connection
 //   failed           that script cannot be fetched or does not run
 //   answer TEXT      what its FindProxyForURL said
 //   asking libproxy  otherwise: the desktop's settings are asked of libproxy (before it is)
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <set>
 #include <string>
 
 #include "base/c_handle.h"
@@ -41,8 +43,12 @@ void limit_resources() {
 }
 
 int answer_from_pac(const std::string& location, const std::string& question,
-                    const std::string& host) {
+                    const std::string& host, const std::set<std::string>& slow) {
     say("source " + location);
+    if (slow.contains(location)) {
+        say("slow");
+        return 0;
+    }
     const std::optional<std::string> script = marlowin::proxy_helper::download_pac(location);
     marlowin::proxy_helper::PacRunner runner;
     if (!script || !runner.load(*script)) {
@@ -57,9 +63,13 @@ int answer_from_pac(const std::string& location, const std::string& question,
     return 0;
 }
 
-int answer_from_libproxy(const std::string& question) {
+int answer_from_libproxy(const std::string& question, const std::set<std::string>& slow) {
     using marlowin::CHandle;
     say("asking libproxy");
+    if (slow.contains("libproxy")) {
+        say("slow");
+        return 0;
+    }
     const CHandle<pxProxyFactory, px_proxy_factory_free> factory(px_proxy_factory_new());
     if (factory) {
         const CHandle<char*, px_proxy_factory_free_proxies> proxies(
@@ -81,8 +91,12 @@ int main() {
     if (!std::getline(std::cin, question) || !std::getline(std::cin, host)) {
         return 1;
     }
-    if (const std::optional<std::string> location = marlowin::proxy_helper::pac_location()) {
-        return answer_from_pac(*location, question, host);
+    std::set<std::string> slow;
+    for (std::string source; std::getline(std::cin, source);) {
+        slow.insert(source);
     }
-    return answer_from_libproxy(question);
+    if (const std::optional<std::string> location = marlowin::proxy_helper::pac_location()) {
+        return answer_from_pac(*location, question, host, slow);
+    }
+    return answer_from_libproxy(question, slow);
 }
