@@ -1,4 +1,4 @@
-# Entry points. Every target installs what is missing first, so a fresh Debian 12
+# Entry points. Every target installs what is missing first, so a fresh Debian 12 or Debian 13
 # clone goes straight to a build.
 BUILD_DIR   ?= build
 BENCH_DIR   ?= build-bench
@@ -67,7 +67,7 @@ bench: deps
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	scripts/run-benchmarks $(BENCH_DIR)
 
-# A Debian package (marlowin_1.00_<arch>.deb) in $(PACKAGE_DIR).
+# A Debian package for this release (marlowin_1.00-1~deb12_<arch>.deb) in $(PACKAGE_DIR).
 package: deps
 	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
 	      -DMARLOWIN_BUILD_TESTS=OFF $(WERROR) $(CMAKE_FLAGS)
@@ -77,10 +77,10 @@ package: deps
 	@ls -1 $(PACKAGE_DIR)/*.deb
 
 # The Windows build, cross-compiled with MinGW-w64 against Qt, ICU, libcurl, uchardet and
-# GoogleTest built from Debian's sources once (scripts/build-windows-deps keeps them in
-# ~/.cache/marlowin), then the installer and the portable zip in $(WINDOWS_DIR).
+# GoogleTest built from Debian 13's sources once (scripts/build-windows-deps keeps them in
+# ~/.cache/marlowin), then the installer and the portable zip in $(WINDOWS_DIR). On another
+# release it runs in a Debian 13 root (scripts/in-debian-root).
 windows:
-	@scripts/install-deps --windows
 	scripts/build-windows $(WINDOWS_DIR) $(JOBS) $(WERROR) $(CMAKE_FLAGS)
 
 # The Windows build's whole suite under Wine, on a private X server.

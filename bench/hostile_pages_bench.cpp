@@ -22,6 +22,7 @@
 #include "decoding/text_decoder.h"
 #include "decoding/utf8_validator.h"
 #include "tests/shared/local_http_server.h"
+#include "tests/shared/test_requests.h"
 #include "transfer/curl_transfer.h"
 #include "workflow/transfer_error.h"
 
@@ -191,6 +192,52 @@ void cancel_while_pac(benchmark::State& state, const std::string& script) {
 void BM_CancelWhilePacIsFetched(benchmark::State& state) {
     cancel_while_pac(state, "");
 }
+// How long the page takes when the system's PAC script loops forever, and a redirect chain of 20
+// hops when the PAC server accepts and never answers: each against its own target, in
+// seconds. Each round asks a script of its own, not remembered as slow yet.
+void time_behind_pac(benchmark::State& state, const std::string& script, int hops,
+                     double target_seconds) {
+    using marlowin::testing::Connection;
+    using marlowin::testing::HttpRequest;
+    marlowin::testing::LocalHttpServer pac([&](const HttpRequest&, Connection& connection) {
+        if (script.empty()) {
+            connection.wait(std::chrono::seconds(30));
+        } else {
+            connection.respond(200, script, "application/x-ns-proxy-autoconfig");
+        }
+    });
+    marlowin::testing::LocalHttpServer page([](const HttpRequest& request, Connection& c) {
+        const int hop = std::stoi(request.target.substr(1));
+        if (hop > 0) {
+            c.respond(302, "", "", "Location: /" + std::to_string(hop - 1) + "\r\n");
+        } else {
+            c.respond(200, "<title>page</title>");
+        }
+    });
+    const std::string port = page.url("").substr(page.url("").rfind(':') + 1);
+    marlowin::CurlTransfer transfer(
+        {}, marlowin::testing::test_requests({"page.test:" + port + ":127.0.0.1"}));
+    double worst = 0;
+    int round = 0;
+    for (auto _ : state) {
+        setenv("http_proxy", ("pac+" + pac.url("/") + std::to_string(round++)).c_str(), 1);
+        const auto start = Clock::now();
+        benchmark::DoNotOptimize(
+            transfer.open_url("http://page.test:" + port + "/" + std::to_string(hops)));
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        worst = std::max(worst, seconds);
+    }
+    unsetenv("http_proxy");
+    state.counters["over_budget"] = worst / target_seconds;
+}
+void BM_PageBehindLoopingPac(benchmark::State& state) {
+    time_behind_pac(state, "while (true) {} function FindProxyForURL(u, h) { return 'DIRECT'; }", 0,
+                    5.0);
+}
+void BM_ChainBehindStalledPac(benchmark::State& state) {
+    time_behind_pac(state, "", 20, 10.0);
+}
 void BM_CancelWhilePacRuns(benchmark::State& state) {
     cancel_while_pac(state,
                      "function FindProxyForURL(url, host) {\n"
@@ -207,12 +254,13 @@ BENCHMARK(BM_CancelInTransfer)->UseManualTime()->Iterations(5);
 #if !defined(_WIN32)
 BENCHMARK(BM_CancelWhilePacIsFetched)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_CancelWhilePacRuns)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_PageBehindLoopingPac)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_ChainBehindStalledPac)->UseManualTime()->Iterations(3);
 #endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    marlowin::CurlTransfer::global_init();
     const auto latency = [](const char* label, const char* name) {
         return marlowin::bench::Ratio{label, name, "", 1.0, "over_budget"};
     };
@@ -239,5 +287,9 @@ int main(int argc, char** argv) {
                     "BM_CancelWhilePacIsFetched/iterations:5/manual_time"),
             latency("cancel seen while a PAC script runs, vs 0.1 s",
                     "BM_CancelWhilePacRuns/iterations:5/manual_time"),
+            {"page behind a PAC script that loops, vs 5 s",
+             "BM_PageBehindLoopingPac/iterations:3/manual_time", "", 1.0, "over_budget"},
+            {"20-hop chain behind a PAC server that stalls, vs 10 s",
+             "BM_ChainBehindStalledPac/iterations:3/manual_time", "", 1.0, "over_budget"},
         });
 }

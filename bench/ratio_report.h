@@ -12,7 +12,7 @@ struct Ratio {
     std::string label;
     std::string measured;  ///< benchmark name (as Google Benchmark reports it)
     std::string baseline;  ///< benchmark name of the baseline
-    double target;         ///< the ratio must stay at or below this
+    double target;         ///< the ratio must stay at or below this; below 0: reported only
     std::string counter = {};
 };
 

@@ -112,7 +112,6 @@ BENCHMARK(BM_LateDeclarationScan)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    marlowin::CurlTransfer::global_init();
     return marlowin::bench::run_with_ratios(
         argc, argv,
         {

@@ -2,9 +2,11 @@
 # and the MinGW runtime, and Qt's plugins (there is no windeployqt in a cross build). The
 # build tree's bin/ gets them so that its programs and tests run as they are; an installation
 # gets them stripped.
+# The -posix compiler's own runtime (libstdc++, libgcc), in the folder of its version.
+file(GLOB mingw_runtime LIST_DIRECTORIES true "/usr/lib/gcc/x86_64-w64-mingw32/*-posix")
 set(MARLOWIN_DLL_DIRECTORIES
   "${MARLOWIN_WINDOWS_PREFIX}/bin"
-  "/usr/lib/gcc/x86_64-w64-mingw32/12-posix"
+  ${mingw_runtime}
   "/usr/x86_64-w64-mingw32/lib")
 find_program(MARLOWIN_OBJDUMP NAMES x86_64-w64-mingw32-objdump REQUIRED)
 find_program(MARLOWIN_STRIP NAMES x86_64-w64-mingw32-strip REQUIRED)
@@ -30,14 +32,14 @@ endfunction()
 set(qt_plugins "${MARLOWIN_WINDOWS_PREFIX}/plugins")
 file(COPY "${qt_plugins}/platforms/qwindows.dll" "${qt_plugins}/platforms/qoffscreen.dll"
      DESTINATION "${PROJECT_BINARY_DIR}/bin/platforms")
-file(COPY "${qt_plugins}/styles/qwindowsvistastyle.dll"
+file(COPY "${qt_plugins}/styles/qmodernwindowsstyle.dll"
      DESTINATION "${PROJECT_BINARY_DIR}/bin/styles")
 
 # An installation is one folder, as Windows programs are: the program, its module and library,
 # Qt's plugins, everything they load, stripped, and a qt.conf that makes the folder Qt's prefix
 # (where it finds its translations).
 install(FILES "${qt_plugins}/platforms/qwindows.dll" DESTINATION platforms)
-install(FILES "${qt_plugins}/styles/qwindowsvistastyle.dll" DESTINATION styles)
+install(FILES "${qt_plugins}/styles/qmodernwindowsstyle.dll" DESTINATION styles)
 file(WRITE "${PROJECT_BINARY_DIR}/qt.conf" "[Paths]\nPrefix = .\n")
 install(FILES "${PROJECT_BINARY_DIR}/qt.conf" DESTINATION .)
 install(CODE "

@@ -45,6 +45,9 @@ void add_credentials(std::string_view address, std::vector<std::string>& secrets
     }
 }
 
+// An HTTP/2 header block of this much and more, cut off by the framing layer, was too long.
+constexpr std::size_t kHeaderBlockSeen = std::size_t{64} << 10;
+
 // Whether the proxy's own connection failed: nothing came back from it that was HTTP.
 bool proxy_sent_nothing_valid(const RequestFacts& facts) {
     return facts.tunnel_status == 0 && facts.reader.status() == 0;
@@ -165,8 +168,18 @@ void raise_request_failure(const RequestFacts& facts) {
         case CURLE_OK:
             return;
         case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_WEIRD_SERVER_REPLY:
             // Only http(s) addresses get this far, so the reply was not HTTP.
             raise_not_http(facts, detail);
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM:
+            // nghttp2 takes a header block of at most 8 CONTINUATION frames (some 130 KB) and
+            // refuses a longer one so.
+            if (!facts.reader.head_complete() && facts.reader.header_bytes() > kHeaderBlockSeen) {
+                fail(Failure::HeadersTooLong,
+                     "an HTTP/2 header block longer than nghttp2 takes (" + detail + ")");
+            }
+            fail_curl(facts.result, detail);
         case CURLE_OUT_OF_MEMORY:
 #if CURL_AT_LEAST_VERSION(8, 6, 0)
         case CURLE_TOO_LARGE:

@@ -4,9 +4,8 @@
 # does not use is turned off, to keep the build short; Debian's own moc, rcc, uic and syncqt
 # 6.8.2 serve as the host tools. The bundled FreeType is kept for the offscreen platform.
 # tabletevent needs wintab.h, which the Debian source drops; dynamicgl builds only with
-# OpenGL. DirectWrite is off with Direct2D: Qt 6.8.2 uses a class it defines only with both
-# (QCustomFontFileLoader), and without Direct2D its DirectWrite font engine is not built, so
-# text is drawn by GDI either way, as with the Qt 6.4 build.
+# OpenGL. Direct2D and DirectWrite stay on, as Qt 6.8 builds for Windows: its Windows font code
+# does not build without them (the DirectWrite font database is 6.8's default there).
 source_package=qt6-base
 source_version=6.8.2+dfsg-9+deb13u2
 source_dsc_sha256=fd3d4e1ad5bb96dbdaf212f9edabf4dfc08b4f39b321e9325e9b5ab83826f1f8
@@ -20,7 +19,7 @@ build_component() {
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
         -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_xml=OFF \
         -DFEATURE_printsupport=OFF -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF \
-        -DFEATURE_dynamicgl=OFF -DFEATURE_direct2d=OFF -DFEATURE_directwrite=OFF -DFEATURE_icu=OFF \
+        -DFEATURE_dynamicgl=OFF -DFEATURE_icu=OFF \
         -DFEATURE_fontconfig=OFF -DFEATURE_tabletevent=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF \
         -DFEATURE_testlib=ON -DFEATURE_concurrent=ON \
         -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \

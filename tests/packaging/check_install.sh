@@ -11,14 +11,19 @@ trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$tmp"' EXIT
 cmake --install "$build" --prefix "$tmp/usr" >/dev/null
 cd "$tmp/usr"
 ls bin/marlowin lib/marlowin/libmarlowin-transfer.so lib/marlowin/libmarlowin-workflow.so \
+   lib/marlowin/marlowin-proxy-helper \
    share/icons/hicolor/64x64/apps/marlowin.png \
    share/icons/hicolor/scalable/apps/marlowin.svg share/doc/marlowin/copyright >/dev/null
 grep -qx 'Icon=marlowin' share/applications/org.marlowin.Marlowin.desktop
 grep -q '<release version="1.00"' share/metainfo/org.marlowin.Marlowin.metainfo.xml
 ! command -v desktop-file-validate >/dev/null ||
   desktop-file-validate share/applications/org.marlowin.Marlowin.desktop
-! command -v appstreamcli >/dev/null ||
-  appstreamcli validate --no-net share/metainfo/org.marlowin.Marlowin.metainfo.xml
+if command -v appstreamcli >/dev/null; then
+  # Marlowin has no web site to name: AppStream 1.0 warns of that (0.16 knew no such check).
+  overrides=()
+  appstreamcli --version | grep -q 'version: 0\.' || overrides=(--override=url-homepage-missing=info)
+  appstreamcli validate --no-net "${overrides[@]}" share/metainfo/org.marlowin.Marlowin.metainfo.xml
+fi
 
 # (A sanitized build names its sources on purpose, for its reports.)
 if [ "${3:-OFF}" != ON ] && strings -a bin/marlowin lib/marlowin/libmarlowin-transfer.so |

@@ -21,7 +21,7 @@ void expect_transfer_error(const Call& call, int number, std::string_view descri
         static_cast<void>(call());
         ADD_FAILURE() << what << ": no error";
     } catch (const TransferError& error) {
-        EXPECT_EQ(error.number(), number) << what;
+        EXPECT_EQ(error.number(), number) << what << " (" << error.detail() << ")";
         EXPECT_EQ(error.description(), describe_number(error.number(), cap)) << what;
         if (!description.empty()) {
             EXPECT_EQ(error.description(), description) << what;

@@ -95,7 +95,10 @@ std::string resolve(const char* host, int family, bool all) {
                 : static_cast<const void*>(
                       &reinterpret_cast<sockaddr_in6*>(info->ai_addr)->sin6_addr);
         if (inet_ntop(info->ai_family, address, text.data(), text.size()) != nullptr) {
-            addresses += (addresses.empty() ? "" : ";") + std::string(text.data());
+            if (!addresses.empty()) {
+                addresses += ';';
+            }
+            addresses += text.data();
             if (!all) {
                 break;
             }
