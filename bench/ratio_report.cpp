@@ -32,17 +32,10 @@ public:
     std::map<std::string, double> counters;
 };
 
-// The filter that runs the one benchmark reported as @p name ("name/real_time" is run as
-// "name").
+// The filter that runs the one benchmark reported as @p name.
 std::string only(const std::string& name) {
-    std::string bare = name;
-    for (const char* suffix : {"/real_time", "/manual_time"}) {
-        if (bare.ends_with(suffix)) {
-            bare.resize(bare.size() - std::string_view(suffix).size());
-        }
-    }
     std::string pattern(1, '^');  // built up, not added: GCC 12 warns falsely of overlaps
-    for (const char c : bare) {
+    for (const char c : name) {
         if (std::string_view(R"(.^$|()[]{}*+?\)").find(c) != std::string_view::npos) {
             pattern += '\\';
         }
@@ -69,6 +62,10 @@ struct Figure {
 // them kept: a machine busy with other work slows both of a round alike, and a burst of load
 // in one round does not decide the figure.
 Figure interleaved(RecordingReporter& reporter, const Ratio& r) {
+    // Only pairs that the first pass ran (a --benchmark_filter may leave some out).
+    if (!reporter.seconds.contains(r.measured) || !reporter.seconds.contains(r.baseline)) {
+        return {};
+    }
     std::vector<double> each;
     for (int round = 0; round < rounds(); ++round) {
         const bool baseline_first = round % 2 == 0;

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
 namespace marlowin::bench {
 
@@ -32,7 +34,9 @@ std::optional<double> StartUpTimer::time_to_window(const char* program) {
     char* argv[] = {const_cast<char*>(program), nullptr};
     const auto start = std::chrono::steady_clock::now();
     pid_t child = 0;
-    if (posix_spawn(&child, program, nullptr, nullptr, argv, environ) != 0) {
+    if (const int failed = posix_spawn(&child, program, nullptr, nullptr, argv, environ);
+        failed != 0) {
+        std::fprintf(stderr, "cannot start %s: %s\n", program, std::strerror(failed));
         return std::nullopt;
     }
     XEvent event;

@@ -277,8 +277,7 @@ std::string redirect_target(const std::string& base, std::string_view trimmed) {
     return normalize_address(*joined);
 }
 
-std::string next_address(const std::string& base, std::string_view location,
-                         const std::string& resolved) {
+std::string next_address(const std::string& base, std::string_view location) {
     location = ascii::trim(location);
     const bool odd_characters = std::any_of(location.begin(), location.end(), [](char c) {
         const auto b = static_cast<unsigned char>(c);
@@ -287,10 +286,20 @@ std::string next_address(const std::string& base, std::string_view location,
     const std::string_view scheme = scheme_of(location);
     const bool scheme_without_slashes =
         !scheme.empty() && !location.substr(scheme.size() + 1).starts_with("//");
-    if (resolved.empty() || odd_characters || scheme_without_slashes) {
+    if (odd_characters || scheme_without_slashes) {
         return redirect_target(base, location);
     }
-    return normalize_address(resolved);
+    // As libcurl's own following resolves it (CURLINFO_REDIRECT_URL is set only once a
+    // redirect's body has been read, and Marlowin never reads it).
+    std::optional<CurlUrl> resolved = CurlUrl::parse(base);
+    std::optional<std::string> target;
+    if (!resolved ||
+        !resolved->set(CURLUPART_URL, std::string(location).c_str(),
+                       CURLU_URLENCODE | CURLU_ALLOW_SPACE) ||
+        !(target = resolved->get(CURLUPART_URL))) {
+        malformed("libcurl does not take the redirect's address");
+    }
+    return normalize_address(*target);
 }
 
 std::string address_for_details(const std::string& url) {

@@ -28,13 +28,13 @@ namespace marlowin {
 [[nodiscard]] std::string redirect_target(const std::string& base, std::string_view location);
 
 /**
- * Where a redirect leads, as browsers resolve it: libcurl's own resolution @p resolved (empty
- * when it had none) where libcurl resolves as the URL Standard does, redirect_target()
- * otherwise, which is for a Location with a backslash, a control character, a non-ASCII
- * character, or a scheme without "//" ("http:/x" and "http:x" lie on the same host).
+ * Where a redirect leads, as browsers resolve it: by libcurl's own resolution (the one its
+ * redirect following uses) where libcurl resolves as the URL Standard does, and by
+ * redirect_target() where it does not: a Location with a backslash, a control character, a
+ * non-ASCII character, or a scheme without "//" ("http:/x" and "http:x" lie on the same host).
+ * Either way the address is then read as a typed one is.
  */
-[[nodiscard]] std::string next_address(const std::string& base, std::string_view location,
-                                       const std::string& resolved);
+[[nodiscard]] std::string next_address(const std::string& base, std::string_view location);
 
 /// @p url (as normalize_address() makes it) as details may name it: scheme, host, port and
 /// path, without the user name, password, query and fragment, where tokens live; empty when

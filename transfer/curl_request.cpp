@@ -214,9 +214,7 @@ RequestEnd CurlRequest::run(CURLM* multi) {
         throw TransferCancelled();
     }
     if (!reader_.location().empty() && !reader_.refusal()) {
-        const char* resolved = nullptr;
-        curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_URL, &resolved);
-        return {reader_.location(), resolved != nullptr ? resolved : "", {}};
+        return {reader_.location(), {}};
     }
     RequestFacts facts{result, error_buffer_, reader_, route_, url_};
     curl_easy_getinfo(easy_.get(), CURLINFO_HTTP_CONNECTCODE, &facts.tunnel_status);
@@ -230,7 +228,7 @@ RequestEnd CurlRequest::run(CURLM* multi) {
     if (!document) {
         reader_.refusal()->raise(retrieval_.options.max_document_bytes);
     }
-    return {std::nullopt, {}, std::move(*document)};
+    return {std::nullopt, std::move(*document)};
 }
 
 }  // namespace marlowin

@@ -30,11 +30,9 @@ struct Retrieval {
     std::size_t received = 0;  ///< bytes of every request so far, for the progress counts
 };
 
-/// What one request ended with: the document, or where its redirect leads (as sent, and as
-/// libcurl resolves it).
+/// What one request ended with: the document, or where its redirect leads (as sent).
 struct RequestEnd {
     std::optional<std::string> location;
-    std::string resolved;
     FetchedDocument document;
 };
 

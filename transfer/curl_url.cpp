@@ -20,8 +20,8 @@ std::optional<std::string> CurlUrl::get(CURLUPart part) const {
     return std::string(text);
 }
 
-bool CurlUrl::set(CURLUPart part, const char* value) {
-    return curl_url_set(handle_.get(), part, value, flags_) == CURLUE_OK;
+bool CurlUrl::set(CURLUPart part, const char* value, unsigned int flags) {
+    return curl_url_set(handle_.get(), part, value, flags_ | flags) == CURLUE_OK;
 }
 
 }  // namespace marlowin

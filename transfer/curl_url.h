@@ -22,7 +22,7 @@ public:
     [[nodiscard]] std::optional<std::string> get(CURLUPart part) const;
     /// Sets a part, or with nullptr removes it; with CURLUPART_URL a relative address is
     /// resolved against the one held. Whether libcurl took it.
-    [[nodiscard]] bool set(CURLUPart part, const char* value);
+    [[nodiscard]] bool set(CURLUPart part, const char* value, unsigned int flags = 0);
 
 private:
     CurlUrl() = default;

@@ -60,7 +60,7 @@ FetchedDocument fetch_document(std::string url, Retrieval& retrieval, CURLM* mul
                 CURLE_TOO_MANY_REDIRECTS,
                 "more than " + std::to_string(retrieval.options.max_redirects) + " redirects");
         }
-        url = next_address(url, *end.location, end.resolved);
+        url = next_address(url, *end.location);
     }
 }
 

@@ -22,6 +22,7 @@
 #include "tests/shared/test_setup.h"
 #include "tests/transfer/transfer_test_helpers.h"
 #include "transfer/curl_transfer.h"
+#include "transfer/pac_answer.h"
 #include "transfer/proxy_route.h"
 #include "transfer/request_outcome.h"
 #include "transfer/windows_proxy_list.h"
@@ -50,6 +51,15 @@ TEST(ProxyRules, ReadAsTheSystemWritesThem) {
         {{"socks://s:2"}, {"socks5h://s:2"}}, {{"socks4://s:2"}, {"socks4a://s:2"}},
         {{"https://p:3"}, {"https://p:3"}}, {{"ftp://f:4", "http://p:1"}, {"http://p:1"}},
         {{"ftp://f:4"}, {""}}, {{"http://"}, {""}}, {{}, {""}},
+    };
+    // A PAC script's answer, and whether it was cut short where it was read.
+    const std::vector<std::tuple<std::string, bool, std::vector<std::string>>> pac_answers{
+        {"PROXY a:1; proxy b:2 ;DIRECT", false, {"http://a:1", "http://b:2", ""}},
+        {" HTTPS\ts:3 ; SOCKS t:4; SOCKS5 u:5; SOCKS4 v:6; HTTP w:7", false,
+         {"https://s:3", "socks5h://t:4", "socks5h://u:5", "socks4a://v:6", "http://w:7"}},
+        {"PROXY a:1; PROXY b:2", true, {"http://a:1"}},  // b:2 may be a cut "b:2345"
+        {"PROXY a:1; PROXY a:1; FOO x; PROXY; PROXY c; PROXY d:1/x", false, {"http://a:1"}},
+        {"", false, {""}}, {"nonsense", false, {""}},
     };
     const std::vector<std::pair<std::string, std::string>> questions{
         {"https://u:p@secure.test:8443/path?q=1", "https://secure.test:8443/"},
@@ -83,6 +93,13 @@ TEST(ProxyRules, ReadAsTheSystemWritesThem) {
             proxies.push_back(route.proxy);
         }
         EXPECT_EQ(proxies, expected) << ::testing::PrintToString(answer);
+    }
+    for (const auto& [answer, cut_short, expected] : pac_answers) {
+        std::vector<std::string> proxies;
+        for (const ProxyRoute& route : routes_from_pac_answer(answer, cut_short)) {
+            proxies.push_back(route.proxy);
+        }
+        EXPECT_EQ(proxies, expected) << answer;
     }
     for (const auto& [url, expected] : questions) {
         EXPECT_EQ(resolver_question(url), expected) << url;
