@@ -295,7 +295,7 @@ std::string next_address(const std::string& base, std::string_view location) {
     std::optional<std::string> target;
     if (!resolved ||
         !resolved->set(CURLUPART_URL, std::string(location).c_str(),
-                       CURLU_URLENCODE | CURLU_ALLOW_SPACE) ||
+                       CURLU_URLENCODE | CURLU_ALLOW_SPACE | CURLU_NON_SUPPORT_SCHEME) ||
         !(target = resolved->get(CURLUPART_URL))) {
         malformed("libcurl does not take the redirect's address");
     }

@@ -186,7 +186,9 @@ void raise_request_failure(const RequestFacts& facts) {
 #endif
             // libcurl keeps an unfinished header line, the status line too, to 100 KB, and
             // reports a longer one so: as running out of memory before 8.6, as too large since.
-            if (facts.received > 0 && !facts.reader.body_started()) {
+            // (Too large says by itself that bytes came; out of memory only with them.)
+            if ((facts.result != CURLE_OUT_OF_MEMORY || facts.received > 0) &&
+                !facts.reader.body_started()) {
                 fail(Failure::HeadersTooLong,
                      "a header line longer than the 100 KB libcurl keeps of one (libcurl " +
                          std::to_string(facts.result) + ")");
