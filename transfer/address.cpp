@@ -240,11 +240,11 @@ std::string normalize_address(std::string_view typed) {
     return *checked;
 }
 
-std::string redirect_target(const std::string& base, std::string_view trimmed) {
+std::string redirect_target(const std::string& base, std::string_view location) {
     // As the URL Standard reads any URL: tabs and line breaks inside count for nothing.
-    std::string without_breaks(ascii::trim(trimmed));
+    std::string without_breaks(ascii::trim(location));
     std::erase_if(without_breaks, [](char c) { return c == '\t' || c == '\n' || c == '\r'; });
-    std::string_view location = without_breaks;
+    location = without_breaks;
     const bool scheme_relative = location.size() >= 2 &&
                                  (location[0] == '/' || location[0] == '\\') &&
                                  (location[1] == '/' || location[1] == '\\');

@@ -35,7 +35,7 @@ DecodedPage decode(FetchedDocument&& document, const std::stop_token& stop) {
 }  // namespace
 
 CurlTransfer::CurlTransfer(TransferOptions options, RequestCustomizer customize)
-    : options_(std::move(options)), customize_(std::move(customize)) {
+    : options_(options), customize_(std::move(customize)) {
     set_up_libcurl();
     multi_.reset(curl_multi_init());
     if (!multi_) {
@@ -45,10 +45,10 @@ CurlTransfer::CurlTransfer(TransferOptions options, RequestCustomizer customize)
 
 std::string CurlTransfer::fetch(const std::string& address, std::stop_token stop,
                                 const Progress& progress) {
-    return fetch_page(address, std::move(stop), progress).text;
+    return fetch_page(address, stop, progress).text;
 }
 
-DecodedPage CurlTransfer::fetch_page(const std::string& address, std::stop_token stop,
+DecodedPage CurlTransfer::fetch_page(const std::string& address, const std::stop_token& stop,
                                      const Progress& progress) {
     if (stop.stop_requested()) {
         throw TransferCancelled();

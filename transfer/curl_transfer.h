@@ -36,7 +36,8 @@ public:
                                     const Progress& progress) override;
 
     /// The same, also saying which encoding was read and what decided it.
-    [[nodiscard]] DecodedPage fetch_page(const std::string& address, std::stop_token stop = {},
+    [[nodiscard]] DecodedPage fetch_page(const std::string& address,
+                                         const std::stop_token& stop = {},
                                          const Progress& progress = {});
 
 private:

@@ -2,18 +2,16 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <utility>
 
 #include "workflow/transfer_error.h"
-
-extern char** environ;
 
 namespace marlowin {
 

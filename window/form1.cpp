@@ -49,7 +49,7 @@ QPlainTextEdit* make_multi_line_box(QWidget* parent) {
 }  // namespace
 
 Form1::Form1(TransferOptions options, QWidget* parent)
-    : Form1(std::make_unique<TransferModuleLoader>(std::move(options)), parent) {}
+    : Form1(std::make_unique<TransferModuleLoader>(options), parent) {}
 
 Form1::Form1(std::function<std::unique_ptr<PageFetcher>()> factory, QWidget* parent)
     : Form1(std::make_unique<TransferModuleLoader>(std::move(factory)), parent) {}

@@ -21,8 +21,7 @@ QStringList module_candidates() {
 
 }  // namespace
 
-TransferModuleLoader::TransferModuleLoader(TransferOptions options)
-    : options_(std::move(options)) {}
+TransferModuleLoader::TransferModuleLoader(TransferOptions options) : options_(options) {}
 
 TransferModuleLoader::TransferModuleLoader(Factory factory) : factory_(std::move(factory)) {}
 

@@ -8,7 +8,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 namespace marlowin::testing {
@@ -43,7 +45,7 @@ ssize_t read_body(nghttp2_session*, int32_t stream, uint8_t* buffer, size_t leng
                   nghttp2_data_source*, void* user) {
     auto& [body, sent] = static_cast<H2Connection*>(user)->bodies[stream];
     const std::size_t n = std::min(length, body.size() - sent);
-    std::memcpy(buffer, body.data() + sent, n);
+    std::copy_n(body.data() + sent, n, reinterpret_cast<char*>(buffer));
     sent += n;
     if (sent == body.size()) {
         *flags |= NGHTTP2_DATA_FLAG_EOF;
@@ -67,6 +69,7 @@ int on_frame(nghttp2_session* session, const nghttp2_frame* frame, void* user) {
         connection.bodies[stream] = {"", 0};
     }
     std::vector<nghttp2_nv> nva;
+    nva.reserve(fields.size());
     for (auto& [name, value] : fields) {
         nva.push_back({reinterpret_cast<uint8_t*>(name.data()),
                        reinterpret_cast<uint8_t*>(value.data()), name.size(), value.size(),
@@ -133,9 +136,11 @@ LocalH2Server::LocalH2Server(const std::string& certificate, const std::string& 
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listen_fd_, 16);
-    getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listen_fd_, 16) != 0 ||
+        getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
     port_ = ntohs(address.sin_port);
     thread_ = std::thread([this] { serve(); });
 }
@@ -182,10 +187,11 @@ void LocalH2Server::serve_http1(SSL* tls) {
     const std::string body = page == pages_.end() ? "" : page->second.body;
     if (page != pages_.end()) {
         for (const auto& [name, value] : page->second.headers) {
-            response += name + ": " + value + "\r\n";
+            response.append(name).append(": ").append(value).append("\r\n");
         }
     }
-    response += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    response.append("Content-Length: ").append(std::to_string(body.size())).append("\r\n\r\n");
+    response += body;
     SSL_write(tls, response.data(), static_cast<int>(response.size()));
 }
 

@@ -91,7 +91,7 @@ protected:
 
     /// The window as the program makes it, its transfer component loaded from the module.
     void show_form(TransferOptions options) {
-        form = std::make_unique<Form1>(std::move(options));
+        form = std::make_unique<Form1>(options);
         show();
     }
     /// The window with a transfer component of the test's own making.
