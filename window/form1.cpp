@@ -4,8 +4,11 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include <exception>
@@ -189,13 +192,22 @@ void Form1::clear_result_action() {
     run_action([this] { fields_->write(Field::Text3, {}); });
 }
 
-// The icon's four images take milliseconds to load and hand to the window system that the first
-// paint does not need: they follow it.
+// What the first paint does not need follows it: Qt's own texts in Simplified Chinese (the text
+// boxes' context menus), the icon's four images, which take milliseconds to load and hand to
+// the window system, and the transfer component, which loads while the person looks at the
+// window (started sooner, its loading competed with the window's own start for the processor
+// and the dynamic loader).
 void Form1::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     if (!icon_set_) {
         icon_set_ = true;
         QTimer::singleShot(0, this, [this] {
+            inet1_->start();
+            if (qt_texts_.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                               QStringLiteral("_"),
+                               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+                QApplication::installTranslator(&qt_texts_);
+            }
             load_icon_resources();
             QIcon icon;
             for (const int size : {16, 32, 48, 64}) {
@@ -205,12 +217,6 @@ void Form1::paintEvent(QPaintEvent* event) {
             setWindowIcon(icon);
         });
     }
-}
-
-void Form1::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    // The transfer component loads while the person looks at the window, not before it.
-    QTimer::singleShot(0, this, [this] { inet1_->start(); });
 }
 
 bool Form1::stop_fetch_within(std::chrono::milliseconds grace) {

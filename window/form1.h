@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFuture>
+#include <QTranslator>
 #include <QWidget>
 
 #include <array>
@@ -41,7 +42,6 @@ public:
     [[nodiscard]] bool stop_fetch_within(std::chrono::milliseconds grace);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -66,6 +66,7 @@ private:
     std::unique_ptr<WidgetFields> fields_;
     std::unique_ptr<MessageBoxes> boxes_;
     std::unique_ptr<BackgroundFetch> fetch_;
+    QTranslator qt_texts_;  // Qt's own texts in Chinese, where installed
     bool closing_ = false;
     bool icon_set_ = false;
 };

@@ -175,26 +175,6 @@ void LocalH2Server::serve() {
     }
 }
 
-// Enough HTTP/1.1 for a client that offers nothing else: one GET, its page whole.
-void LocalH2Server::serve_http1(SSL* tls) {
-    std::vector<char> request(65536);
-    const int got = SSL_read(tls, request.data(), static_cast<int>(request.size()));
-    const std::string text(request.data(), static_cast<std::size_t>(std::max(got, 0)));
-    const std::size_t start = text.find(' ') + 1;
-    const auto page = pages_.find(text.substr(start, text.find(' ', start) - start));
-    std::string response =
-        page == pages_.end() ? "HTTP/1.1 404 Not Found\r\n" : "HTTP/1.1 200 OK\r\n";
-    const std::string body = page == pages_.end() ? "" : page->second.body;
-    if (page != pages_.end()) {
-        for (const auto& [name, value] : page->second.headers) {
-            response.append(name).append(": ").append(value).append("\r\n");
-        }
-    }
-    response.append("Content-Length: ").append(std::to_string(body.size())).append("\r\n\r\n");
-    response += body;
-    SSL_write(tls, response.data(), static_cast<int>(response.size()));
-}
-
 void LocalH2Server::serve_one(int fd) {
     const timeval limit{5, 0};  // a client that stops talking cannot hold the server
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
@@ -212,8 +192,6 @@ void LocalH2Server::serve_one(int fd) {
         if (chosen == "h2") {
             H2Connection connection{tls, pages_, nullptr, {}, {}};
             serve_h2(connection);
-        } else {
-            serve_http1(tls);
         }
         SSL_shutdown(tls);
     }

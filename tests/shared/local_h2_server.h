@@ -6,14 +6,12 @@
 #include <string>
 #include <thread>
 
-using SSL = struct ssl_st;
-
 namespace marlowin::testing {
 
 /**
- * An HTTPS server on 127.0.0.1 that speaks HTTP/2 (over libnghttp2) to a client that offers it
- * and a bare HTTP/1.1 to one that does not, with the certificate given. Each path is a page:
- * its headers, then its body. It records the protocol each request came over.
+ * An HTTPS server on 127.0.0.1 that speaks HTTP/2 (over libnghttp2), with the certificate
+ * given; it closes a connection whose client offers no HTTP/2. Each path is a page: its
+ * headers, then its body. It records the protocol each client asked for.
  */
 class LocalH2Server {
 public:
@@ -35,7 +33,6 @@ public:
 private:
     void serve();
     void serve_one(int fd);
-    void serve_http1(SSL* tls);
 
     std::map<std::string, Page> pages_;
     void* tls_;  // SSL_CTX

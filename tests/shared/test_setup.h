@@ -35,10 +35,12 @@ inline void set_environment(const char* name, const char* value) {
 #endif
 }
 
-/// Requests in tests go to 127.0.0.1 only, never through a proxy of the machine's.
+/// Requests in tests go to 127.0.0.1 only, never through a proxy of the machine's, nor of a
+/// desktop the tests happen to run in.
 inline void forget_proxies() {
-    for (const char* name :
-         {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+                             "ALL_PROXY", "no_proxy", "NO_PROXY", "XDG_CURRENT_DESKTOP",
+                             "DESKTOP_SESSION", "GNOME_DESKTOP_SESSION_ID", "KDE_FULL_SESSION"}) {
         set_environment(name, nullptr);
     }
 }

@@ -212,15 +212,5 @@ TEST_F(WindowTest, SpaceOnTheStartFocusRetrievesTheEmptyAddress) {
     EXPECT_EQ(watcher.texts(), (QStringList{kNoPage, kNothing}));
 }
 
-TEST_F(WindowTest, ExitEndsTheProgramWithoutAQuestion) {
-    type_address("typed");
-    QTimer::singleShot(0, [&] { click("Command3"); });
-    // Bound to the form, so that it cannot end a later test's event loops.
-    QTimer::singleShot(10000, form.get(), [] { QCoreApplication::exit(99); });
-    EXPECT_EQ(QApplication::exec(), 0);
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(watcher.boxes.empty());
-}
-
 }  // namespace
 }  // namespace marlowin
