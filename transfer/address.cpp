@@ -144,46 +144,28 @@ void append_path_and_query(std::string& out, std::string_view tail) {
     }
 }
 
-// The browser-style rewriting libcurl does not do: trimming, the default scheme, slashes for
-// backslashes, an IDNA host, percent-encoding, no fragment.
-std::string rewrite(std::string_view typed) {
-    std::string_view text = typed;
+// Typed text without surrounding spaces and control characters, nor tabs and line breaks
+// inside.
+std::string cleaned(std::string_view typed) {
     const auto c0_or_space = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
-    while (!text.empty() && c0_or_space(text.front())) {
-        text.remove_prefix(1);
+    while (!typed.empty() && c0_or_space(typed.front())) {
+        typed.remove_prefix(1);
     }
-    while (!text.empty() && c0_or_space(text.back())) {
-        text.remove_suffix(1);
+    while (!typed.empty() && c0_or_space(typed.back())) {
+        typed.remove_suffix(1);
     }
-    std::string cleaned;
-    cleaned.reserve(text.size());
-    std::copy_if(text.begin(), text.end(), std::back_inserter(cleaned),
+    std::string text;
+    text.reserve(typed.size());
+    std::copy_if(typed.begin(), typed.end(), std::back_inserter(text),
                  [](char c) { return c != '\t' && c != '\n' && c != '\r'; });
-    if (cleaned.empty()) {
+    if (text.empty()) {
         malformed("empty address");
     }
+    return text;
+}
 
-    std::string scheme(scheme_of(cleaned));
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(), ascii::to_lower);
-    std::string_view rest = cleaned;
-    if (scheme.empty()) {
-        scheme = "http";
-    } else {
-        rest.remove_prefix(scheme.size() + 1);
-        if (scheme != "http" && scheme != "https") {
-            fail_curl(CURLE_UNSUPPORTED_PROTOCOL, "scheme \"" + scheme + "\"");
-        }
-    }
-    // Any run of slashes (or backslashes) after the scheme introduces the host.
-    while (!rest.empty() && (rest.front() == '/' || rest.front() == '\\')) {
-        rest.remove_prefix(1);
-    }
-    const std::size_t authority_end = rest.find_first_of("/\\?#");
-    std::string_view authority = rest.substr(0, authority_end);
-    std::string_view tail =
-        authority_end == std::string_view::npos ? std::string_view() : rest.substr(authority_end);
-
-    std::string url = scheme + "://";
+// The user name and password, host and port of an address, as it will carry them.
+void append_authority(std::string& url, std::string_view authority, std::string_view scheme) {
     // The user name and password end at the last '@'; libcurl would take the first.
     if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
         const std::string_view userinfo = authority.substr(0, at);
@@ -216,6 +198,32 @@ std::string rewrite(std::string_view typed) {
     }
     url += *parsed_host;
     url += port_part(authority.substr(host.size()), scheme);
+}
+
+// The browser-style rewriting libcurl does not do: trimming, the default scheme, slashes for
+// backslashes, an IDNA host, percent-encoding, no fragment.
+std::string rewrite(std::string_view typed) {
+    const std::string text = cleaned(typed);
+    std::string scheme(scheme_of(text));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), ascii::to_lower);
+    std::string_view rest = text;
+    if (scheme.empty()) {
+        scheme = "http";
+    } else {
+        rest.remove_prefix(scheme.size() + 1);
+        if (scheme != "http" && scheme != "https") {
+            fail_curl(CURLE_UNSUPPORTED_PROTOCOL, "scheme \"" + scheme + "\"");
+        }
+    }
+    // Any run of slashes (or backslashes) after the scheme introduces the host.
+    while (!rest.empty() && (rest.front() == '/' || rest.front() == '\\')) {
+        rest.remove_prefix(1);
+    }
+    const std::size_t authority_end = rest.find_first_of("/\\?#");
+    const std::string_view tail =
+        authority_end == std::string_view::npos ? std::string_view() : rest.substr(authority_end);
+    std::string url = scheme + "://";
+    append_authority(url, rest.substr(0, authority_end), scheme);
     if (tail.empty() || (tail.front() != '/' && tail.front() != '\\')) {
         url += '/';
     }
