@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/processor.h"
 #include "decoding/utf8_bulk.h"
 
 namespace marlowin {
@@ -102,8 +103,7 @@ __attribute__((target("avx2"))) bool validate_avx2(const unsigned char* data, st
 }  // namespace
 
 BulkCheck check_utf8_in_bulk(const unsigned char* data, std::size_t length) {
-    static const bool has_avx2 = __builtin_cpu_supports("avx2") != 0;
-    if (!has_avx2) {
+    if (!processor::has_avx2()) {
         return BulkCheck::Unavailable;
     }
     return validate_avx2(data, length) ? BulkCheck::WellFormed : BulkCheck::IllFormed;

@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/processor.h"
 #include "workflow/title_cut.h"
 #include "workflow/title_search.h"
 
@@ -62,8 +63,7 @@ __attribute__((target("avx2"))) std::size_t find_avx2(std::string_view page) {
 
 std::size_t find_title_open(std::string_view page) {
 #if defined(__x86_64__) || defined(__i386__)
-    static const bool has_avx2 = __builtin_cpu_supports("avx2") != 0;
-    if (has_avx2) {
+    if (processor::has_avx2()) {
         return find_avx2(page);
     }
 #endif
