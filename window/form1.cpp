@@ -192,31 +192,31 @@ void Form1::clear_result_action() {
     run_action([this] { fields_->write(Field::Text3, {}); });
 }
 
-// What the first paint does not need follows it: Qt's own texts in Simplified Chinese (the text
-// boxes' context menus), the icon's four images, which take milliseconds to load and hand to
-// the window system, and the transfer component, which loads while the person looks at the
-// window (started sooner, its loading competed with the window's own start for the processor
-// and the dynamic loader).
 void Form1::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
-    if (!icon_set_) {
-        icon_set_ = true;
-        QTimer::singleShot(0, this, [this] {
-            inet1_->start();
-            if (qt_texts_.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                               QStringLiteral("_"),
-                               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-                QApplication::installTranslator(&qt_texts_);
-            }
-            load_icon_resources();
-            QIcon icon;
-            for (const int size : {16, 32, 48, 64}) {
-                icon.addFile(QStringLiteral(":/marlowin/marlowin-%1.png").arg(size),
-                             QSize(size, size));
-            }
-            setWindowIcon(icon);
-        });
+    if (!first_paint_seen_) {
+        first_paint_seen_ = true;
+        QTimer::singleShot(0, this, [this] { finish_start_up(); });
     }
+}
+
+// What the first paint does not need follows it: the transfer component, which loads while the
+// person looks at the window (started sooner, its loading competed with the window's own start
+// for the processor and the dynamic loader), Qt's own texts in Simplified Chinese (the text
+// boxes' context menus), and the icon's four images, which take milliseconds to load and hand
+// to the window system.
+void Form1::finish_start_up() {
+    inet1_->start();
+    if (qt_texts_.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qt_texts_);
+    }
+    load_icon_resources();
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64}) {
+        icon.addFile(QStringLiteral(":/marlowin/marlowin-%1.png").arg(size), QSize(size, size));
+    }
+    setWindowIcon(icon);
 }
 
 bool Form1::stop_fetch_within(std::chrono::milliseconds grace) {

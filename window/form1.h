@@ -49,6 +49,8 @@ private:
     Form1(std::unique_ptr<TransferModuleLoader> inet1, QWidget* parent);
     void build_elements();
     void bind_buttons();
+    /// What the window's first paint does not need: the transfer component, Qt's texts, the icon.
+    void finish_start_up();
     /// Runs an action to its end; failures become message boxes and the program goes on.
     void run_action(const std::function<void()>& action);
 
@@ -68,7 +70,7 @@ private:
     std::unique_ptr<BackgroundFetch> fetch_;
     QTranslator qt_texts_;  // Qt's own texts in Chinese, where installed
     bool closing_ = false;
-    bool icon_set_ = false;
+    bool first_paint_seen_ = false;
 };
 
 }  // namespace marlowin
